@@ -1,0 +1,38 @@
+# Shared build helpers for every subsystem folder.
+
+# Warnings for our own targets only (third-party headers are included as system headers).
+function(vellora_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+endfunction()
+
+# vellora_library(NAME <name> SOURCES ... [PUBLIC_LIBS ...] [QT])
+# A static library whose headers are included relative to the repository root,
+# e.g. #include "support/String.h".
+function(vellora_library)
+  cmake_parse_arguments(A "QT" "NAME" "SOURCES;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
+  add_library(${A_NAME} STATIC ${A_SOURCES})
+  target_include_directories(${A_NAME} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${A_NAME} PUBLIC ${A_PUBLIC_LIBS} PRIVATE ${A_PRIVATE_LIBS})
+  if(A_QT)
+    set_target_properties(${A_NAME} PROPERTIES AUTOMOC ON)
+    target_link_libraries(${A_NAME} PUBLIC Qt6::Widgets)
+  endif()
+  vellora_warnings(${A_NAME})
+endfunction()
+
+# vellora_tests(NAME <exe> SOURCES ... LIBS ... [QT])
+# One GoogleTest executable; every test case is registered with CTest and runs
+# with its own temporary machine folders (see platform/testsupport).
+function(vellora_tests)
+  cmake_parse_arguments(A "QT" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${A_NAME} ${A_SOURCES})
+  target_link_libraries(${A_NAME} PRIVATE ${A_LIBS} vellora_test_main GTest::gmock)
+  if(A_QT)
+    set_target_properties(${A_NAME} PROPERTIES AUTOMOC ON)
+    target_link_libraries(${A_NAME} PRIVATE Qt6::Widgets Qt6::Test)
+  endif()
+  vellora_warnings(${A_NAME})
+  gtest_discover_tests(${A_NAME}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+endfunction()
