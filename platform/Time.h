@@ -1,0 +1,29 @@
+#pragma once
+
+// Calendar time as the program's interfaces name it, and the 100 ns counts
+// since 1601-01-01 that some of its computations use.
+
+#include <cstdint>
+
+struct SYSTEMTIME {
+    uint16_t wYear;
+    uint16_t wMonth;      // 1..12
+    uint16_t wDayOfWeek;  // 0 = Sunday
+    uint16_t wDay;
+    uint16_t wHour;
+    uint16_t wMinute;
+    uint16_t wSecond;
+    uint16_t wMilliseconds;
+};
+
+// The local time now, read through the replaceable clock (platform/Clock.h).
+void GetLocalTime(SYSTEMTIME* out);
+
+namespace platform {
+
+// 100 ns intervals since 1601-01-01 00:00 of the same (local) calendar time.
+uint64_t SystemTimeToFileTime100ns(const SYSTEMTIME& time);
+// The reverse; false when the count is out of range.
+bool FileTime100nsToSystemTime(uint64_t count, SYSTEMTIME* out);
+
+}  // namespace platform
