@@ -36,3 +36,40 @@ function(vellora_tests)
     DISCOVERY_MODE PRE_TEST
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
 endfunction()
+
+# vellora_subsystem(NAME <name> [LIBS ...] [UI_LIBS ...] [TEST_LIBS ...])
+# Builds one subsystem folder by convention, so that several people can add
+# files to it without touching its build file:
+#   <folder>/*.cpp            -> static library <name>       (never includes Qt)
+#   <folder>/ui/*.cpp         -> static library <name>_ui    (Qt widgets)
+#   <folder>/tests/*.cpp      -> test executable <name>_tests
+#   <folder>/ui/tests/*.cpp   -> test executable <name>_ui_tests (offscreen Qt)
+function(vellora_subsystem)
+  cmake_parse_arguments(A "" "NAME" "LIBS;UI_LIBS;TEST_LIBS" ${ARGN})
+  set(dir ${CMAKE_CURRENT_SOURCE_DIR})
+  file(GLOB logic_sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+  file(GLOB ui_sources CONFIGURE_DEPENDS ${dir}/ui/*.cpp)
+  file(GLOB test_sources CONFIGURE_DEPENDS ${dir}/tests/*.cpp)
+  file(GLOB ui_test_sources CONFIGURE_DEPENDS ${dir}/ui/tests/*.cpp)
+  file(GLOB logic_headers CONFIGURE_DEPENDS ${dir}/*.h)
+  file(GLOB ui_headers CONFIGURE_DEPENDS ${dir}/ui/*.h)
+
+  if(logic_sources)
+    vellora_library(NAME ${A_NAME} SOURCES ${logic_sources} ${logic_headers} PUBLIC_LIBS ${A_LIBS})
+  else()
+    add_library(${A_NAME} INTERFACE)
+    target_include_directories(${A_NAME} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${A_NAME} INTERFACE ${A_LIBS})
+  endif()
+  if(ui_sources)
+    vellora_library(NAME ${A_NAME}_ui QT SOURCES ${ui_sources} ${ui_headers}
+      PUBLIC_LIBS ${A_NAME} ${A_UI_LIBS})
+  endif()
+  if(test_sources)
+    vellora_tests(NAME ${A_NAME}_tests SOURCES ${test_sources} LIBS ${A_NAME} ${A_TEST_LIBS})
+  endif()
+  if(ui_test_sources)
+    vellora_tests(NAME ${A_NAME}_ui_tests QT SOURCES ${ui_test_sources}
+      LIBS ${A_NAME}_ui ${A_TEST_LIBS})
+  endif()
+endfunction()

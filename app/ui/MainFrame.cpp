@@ -1,4 +1,4 @@
-#include "app/MainFrame.h"
+#include "app/ui/MainFrame.h"
 
 #include <QMdiArea>
 

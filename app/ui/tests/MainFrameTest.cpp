@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QMdiArea>
 
-#include "app/MainFrame.h"
+#include "app/ui/MainFrame.h"
 
 TEST(MainFrame, OpensAsAnEmptyMdiWindowTitledVellora) {
     int argc = 1;

@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "app/MainFrame.h"
+#include "app/ui/MainFrame.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);

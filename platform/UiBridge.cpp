@@ -1,0 +1,80 @@
+#include "platform/UiBridge.h"
+
+#include <atomic>
+#include <cstdio>
+
+namespace platform {
+
+namespace {
+
+// Used until the program or a test installs a bridge: nothing is shown, so
+// everything is written to standard error instead.
+class HeadlessUiBridge : public UiBridge {
+public:
+    void PostCommand(int commandId) override {
+        std::fprintf(stderr, "Vellora: command %d posted without a main window\n", commandId);
+    }
+    void RunOnUiThread(const std::function<void()>& function) override { function(); }
+    int MessageBox(const std::string& text, const std::string& caption, unsigned type) override {
+        std::fprintf(stderr, "Vellora: [%s] %s\n", caption.c_str(), text.c_str());
+        return DefaultAnswer(type);
+    }
+    static int DefaultAnswer(unsigned type) {
+        unsigned buttons = type & 0x0F;
+        return (buttons == MB_YESNO || buttons == MB_YESNOCANCEL) ? IDYES : IDOK;
+    }
+};
+
+HeadlessUiBridge g_headlessBridge;
+std::atomic<UiBridge*> g_bridge{nullptr};
+
+}  // namespace
+
+UiBridge& GetUiBridge() {
+    UiBridge* bridge = g_bridge.load();
+    return bridge ? *bridge : g_headlessBridge;
+}
+
+void SetUiBridge(UiBridge* bridge) { g_bridge.store(bridge); }
+
+void ScriptedUiBridge::PostCommand(int commandId) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_commands.push_back(commandId);
+}
+
+void ScriptedUiBridge::RunOnUiThread(const std::function<void()>& function) { function(); }
+
+int ScriptedUiBridge::MessageBox(const std::string& text, const std::string& caption, unsigned type) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    int answer = HeadlessUiBridge::DefaultAnswer(type);
+    if (!m_answers.empty()) {
+        answer = m_answers.front();
+        m_answers.pop_front();
+    }
+    m_boxes.push_back({text, caption, type, answer});
+    return answer;
+}
+
+void ScriptedUiBridge::QueueAnswer(int answer) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_answers.push_back(answer);
+}
+
+std::vector<int> ScriptedUiBridge::PostedCommands() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_commands;
+}
+
+std::vector<ScriptedUiBridge::ShownBox> ScriptedUiBridge::ShownBoxes() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_boxes;
+}
+
+void ScriptedUiBridge::Clear() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_answers.clear();
+    m_commands.clear();
+    m_boxes.clear();
+}
+
+}  // namespace platform

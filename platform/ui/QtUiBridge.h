@@ -1,0 +1,39 @@
+#pragma once
+
+// The user-interface bridge on Qt: commands, functions and message boxes from
+// any thread are carried onto the thread that owns the bridge object (the
+// user-interface thread) as queued calls. Callers that wait block until the
+// call has run; the user-interface thread itself never waits on a worker.
+
+#include <QObject>
+#include <functional>
+
+#include "platform/UiBridge.h"
+
+class QWidget;
+
+namespace platform {
+
+class QtUiBridge : public QObject, public UiBridge {
+    Q_OBJECT
+public:
+    // `commandHandler` receives posted command ids on the user-interface thread.
+    explicit QtUiBridge(std::function<void(int)> commandHandler = {}, QObject* parent = nullptr);
+
+    void SetCommandHandler(std::function<void(int)> handler);
+    // Parent window of the message boxes (may be null).
+    void SetMessageBoxParent(QWidget* parent);
+
+    void PostCommand(int commandId) override;
+    void RunOnUiThread(const std::function<void()>& function) override;
+    int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
+
+private:
+    bool OnUiThread() const;
+    int ShowBox(const std::string& text, const std::string& caption, unsigned type);
+
+    std::function<void(int)> m_commandHandler;
+    QWidget* m_boxParent = nullptr;
+};
+
+}  // namespace platform

@@ -1,0 +1,73 @@
+#pragma once
+
+// The virtual instrument: one object with one shared state, so that what the
+// pumps, the stage and the LEDs do is what the camera sees. Its serial devices
+// run on their own threads behind pseudo-terminals; its camera and digital I/O
+// device serve the vendor-library layers in devices/.
+//
+// Every member of the state is read and written under the instrument's mutex
+// (Lock()). Simulators keep their protocol state themselves and publish the
+// physical state here.
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+namespace sim {
+
+// What flows through the channel, as the camera sees it.
+struct SampleContent {
+    struct Cell {
+        double x;          // pixels, in the full frame
+        double y;
+        double radius;     // pixels
+        int fluorescentType;  // -1: not fluorescent; 0..3: lights up under that image type's LED
+    };
+    std::vector<Cell> cells;
+    // Meniscus (liquid/air front) column, or -1 when the channel is all liquid.
+    double meniscusColumn = -1;
+    // Split line row between two liquids, or -1 when there is none.
+    double splitLineRow = -1;
+};
+
+struct PumpPhysicalState {
+    int plungerSteps = 0;       // absolute plunger position in steps
+    char valve = 'I';           // valve letter
+    bool busy = false;
+};
+
+struct InstrumentState {
+    std::array<PumpPhysicalState, 2> pumps{};
+    double stageFocusMm = 0;    // focus axis position
+    double stageXMm = 0;        // X axis position
+    double focusBestMm = 5.0;   // focus position at which the channel is sharp
+    std::array<bool, 13> digitalLines{};  // logical line levels as driven/sensed
+    bool cartridgeInserted = true;
+    bool clampClosed = true;
+    bool powered = true;
+    SampleContent sample;
+    uint64_t seed = 1;
+};
+
+class VirtualInstrument {
+public:
+    // The process's one virtual instrument.
+    static VirtualInstrument& Instance();
+
+    std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(m_mutex); }
+    // Only under Lock().
+    InstrumentState& State() { return m_state; }
+
+    // A copy of the whole state, taken under the lock.
+    InstrumentState Snapshot() {
+        auto lock = Lock();
+        return m_state;
+    }
+
+private:
+    std::mutex m_mutex;
+    InstrumentState m_state;
+};
+
+}  // namespace sim
