@@ -1,0 +1,131 @@
+#include "analysis/RingFilter.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kCentre = 20;
+
+// A 40 x 40 background with the 8 ring samples of radius 4 around the centre
+// set to `ringValue`; `innerBright` of the inner samples are set to the same.
+cv::Mat RingImage(uint16_t background, uint16_t ringValue, int innerBright = 0)
+{
+    cv::Mat image(40, 40, CV_16UC1, cv::Scalar(background));
+    const RingSampleOffsets offsets = MakeRingSampleOffsets(4.0, 8);
+    for (const SampleOffset& o : offsets.ring)
+        image.at<uint16_t>(kCentre + o.dy, kCentre + o.dx) = ringValue;
+    for (int k = 0; k < innerBright; ++k)
+        image.at<uint16_t>(kCentre + offsets.inner[k].dy, kCentre + offsets.inner[k].dx) = ringValue;
+    return image;
+}
+
+uint16_t ResponseAtCentre(cv::Mat image, int threshold, bool useInnerRing)
+{
+    EXPECT_TRUE(MorphologicalRingFilter(image, 0, 39, 0, 39, 4.0, 8, threshold, useInnerRing));
+    return image.at<uint16_t>(kCentre, kCentre);
+}
+
+}  // namespace
+
+TEST(RingFilter, SampleOffsetsLieOnThreeCirclesAlongTheSameRays)
+{
+    const RingSampleOffsets offsets = MakeRingSampleOffsets(4.0, 8);
+    ASSERT_EQ(offsets.ring.size(), 8u);
+    // Radius 4, half radius 2: inner circle 2, outer circle 6; 45 degrees
+    // rounds 2.83 to 3, 1.41 to 1 and 4.24 to 4.
+    EXPECT_EQ(offsets.ring[0].dx, 4);
+    EXPECT_EQ(offsets.ring[0].dy, 0);
+    EXPECT_EQ(offsets.ring[1].dx, 3);
+    EXPECT_EQ(offsets.ring[1].dy, 3);
+    EXPECT_EQ(offsets.inner[1].dx, 1);
+    EXPECT_EQ(offsets.outer[1].dx, 4);
+    EXPECT_EQ(offsets.ring[4].dx, -4);
+    EXPECT_EQ(offsets.outer[6].dy, -6);
+    EXPECT_TRUE(MakeRingSampleOffsets(4.0, 0).ring.empty());
+}
+
+TEST(RingFilter, QuantileInterpolatesBetweenTheTwoNearestValues)
+{
+    cv::Mat image(1, 4, CV_16UC1);
+    image.at<uint16_t>(0, 0) = 40;
+    image.at<uint16_t>(0, 1) = 10;
+    image.at<uint16_t>(0, 2) = 30;
+    image.at<uint16_t>(0, 3) = 20;
+    const SampleOffsets all{{0, 0}, {1, 0}, {2, 0}, {3, 0}};
+    EXPECT_FLOAT_EQ(ComputeBlobPercentile(all, 0, 0, image, 0.25), 17.5f);
+    EXPECT_FLOAT_EQ(ComputeBlobPercentile(all, 0, 0, image, 0.75), 32.5f);
+    EXPECT_FLOAT_EQ(ComputeBlobPercentile(all, 0, 0, image, 1.0), 40.0f);
+    // Samples past the edge are left out rather than read.
+    EXPECT_FLOAT_EQ(ComputeBlobPercentile({{-1, 0}, {0, 0}}, 0, 0, image, 0.0), 40.0f);
+}
+
+TEST(RingFilter, ResponseOfTheCentrePixel)
+{
+    struct Case {
+        const char* what;
+        uint16_t background;
+        uint16_t ring;
+        int innerBright;
+        int threshold;
+        bool useInnerRing;
+        uint16_t expected;
+    };
+    const Case cases[] = {
+        {"ring twice the outer ring", 1000, 2000, 0, 0, false, 1000},
+        {"with the inner ring too", 1000, 2000, 0, 0, true, 1000},
+        {"threshold equal to the ring quantile passes", 1000, 2000, 0, 2000, false, 1000},
+        {"threshold above the ring quantile", 1000, 2000, 0, 2001, false, 0},
+        {"outer ring brighter than the ring", 2000, 1000, 0, 0, false, 0},
+        {"uniform image: ring equals outer, response 0", 1000, 1000, 0, 0, false, 0},
+        {"dark outer ring: base 1, response capped", 0, 2000, 0, 1, false, 65535},
+        {"2 of 8 inner samples as bright still pass", 1000, 2000, 2, 0, true, 1000},
+        {"3 of 8 inner samples as bright fail", 1000, 2000, 3, 0, true, 0},
+        {"inner samples ignored without the inner ring", 1000, 2000, 3, 0, false, 1000},
+        {"threshold 0 on a dark image stays 0, not negative", 0, 0, 0, 0, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(ResponseAtCentre(RingImage(c.background, c.ring, c.innerBright), c.threshold, c.useInnerRing),
+                  c.expected);
+    }
+}
+
+TEST(RingFilter, WritesOnlyItsWindow)
+{
+    cv::Mat image(40, 40, CV_16UC1, cv::Scalar(777));
+    // Radius 6: margin 6 + 2 = 8, left margin 12 + 2 = 14. Of the region
+    // columns 10..38, rows 10..28, rows 18..19 and columns 24..29 are written.
+    ASSERT_TRUE(MorphologicalRingFilter(image, 10, 38, 10, 28, 6.0, 8, 0, false));
+    EXPECT_EQ(cv::countNonZero(image != 777), 2 * 6);
+    EXPECT_EQ(image.at<uint16_t>(18, 24), 0);
+    EXPECT_EQ(image.at<uint16_t>(19, 29), 0);
+    EXPECT_EQ(image.at<uint16_t>(17, 24), 777);
+    EXPECT_EQ(image.at<uint16_t>(18, 23), 777);
+    EXPECT_EQ(image.at<uint16_t>(20, 29), 777);
+    EXPECT_EQ(image.at<uint16_t>(19, 30), 777);
+
+    // A region narrower than the margins leaves the image as it was.
+    cv::Mat narrow(40, 40, CV_16UC1, cv::Scalar(777));
+    ASSERT_TRUE(MorphologicalRingFilter(narrow, 0, 20, 0, 39, 6.0, 8, 0, false));
+    EXPECT_EQ(cv::countNonZero(narrow != 777), 0);
+}
+
+TEST(RingFilter, RingsReachingPastTheImageGiveNoResponse)
+{
+    // A region far past the image: the filter must stay inside it (the tests
+    // run under AddressSanitizer) and still filter the pixels whose rings fit.
+    cv::Mat image = RingImage(1000, 2000);
+    // A bright ring cut by the top edge would respond if the missing samples
+    // were simply left out.
+    for (const SampleOffset& o : MakeRingSampleOffsets(4.0, 8).ring)
+        if (2 + o.dy >= 0)
+            image.at<uint16_t>(2 + o.dy, 30 + o.dx) = 2000;
+    ASSERT_TRUE(MorphologicalRingFilter(image, -50, 100, -50, 100, 4.0, 8, 0, false));
+    EXPECT_EQ(image.at<uint16_t>(kCentre, kCentre), 1000);
+    // Outer ring radius 6: the first and last 6 rows and columns cannot be
+    // sampled and get 0.
+    EXPECT_EQ(image.at<uint16_t>(2, 30), 0);
+    EXPECT_EQ(image.at<uint16_t>(20, 34), 0);
+    cv::Mat bytes(4, 4, CV_8UC1, cv::Scalar(1));
+    EXPECT_FALSE(MorphologicalRingFilter(bytes, 0, 3, 0, 3, 1.0, 8, 0, false));
+}
