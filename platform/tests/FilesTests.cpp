@@ -16,6 +16,7 @@ protected:
     void SetUp() override {
         m_root = fs::path(std::getenv("VELLORA_TEST_ROOT")) /
                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(m_root);
         fs::create_directories(m_root);
     }
     std::string Path(const std::string& relative) const { return (m_root / relative).string(); }

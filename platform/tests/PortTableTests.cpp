@@ -2,18 +2,25 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "platform/Files.h"
 #include "platform/Folders.h"
 #include "platform/tests/ScopedEnv.h"
 
 namespace {
 
-void WritePortsFile(const std::string& text) {
-    ASSERT_TRUE(platform::WriteFileAtomically(platform::JoinPath(platform::ProgramDataFolder(), "ComPorts.ini"),
-                                              text.data(), text.size()));
-}
+std::string PortsFile() { return platform::JoinPath(platform::ProgramDataFolder(), "ComPorts.ini"); }
 
-TEST(PortTable, EntriesFromEnvironmentFileAndRegistrationsOverrideInThatOrder) {
+class PortTable : public ::testing::Test {
+protected:
+    void TearDown() override { std::remove(PortsFile().c_str()); }
+    static void WritePortsFile(const std::string& text) {
+        ASSERT_TRUE(platform::WriteFileAtomically(PortsFile(), text.data(), text.size()));
+    }
+};
+
+TEST_F(PortTable, EntriesFromEnvironmentFileAndRegistrationsOverrideInThatOrder) {
     WritePortsFile("; serial devices\r\n[Ports]\r\nCOM3=/dev/ttyS3\r\ncom5 = /dev/ttyUSB9\r\nCOMx=/dev/bad\n");
     ScopedEnv ports("VELLORA_COM_PORTS", "5=/dev/ttyUSB0; COM7 = /dev/pts/4;bad;0=/dev/null;-2=/dev/null;9=");
 
@@ -37,7 +44,7 @@ TEST(PortTable, EntriesFromEnvironmentFileAndRegistrationsOverrideInThatOrder) {
     EXPECT_EQ(platform::ComPortDevicePath(12), "");
 }
 
-TEST(PortTable, WithoutSourcesOnlyRegistrationsExist) {
+TEST_F(PortTable, WithoutSourcesOnlyRegistrationsExist) {
     ScopedEnv ports("VELLORA_COM_PORTS", nullptr);
     EXPECT_TRUE(platform::KnownComPorts().empty());
     platform::RegisterComPort(4, "/dev/pts/4");
