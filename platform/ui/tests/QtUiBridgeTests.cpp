@@ -10,6 +10,8 @@
 #include <QTimer>
 
 #include <atomic>
+#include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -78,6 +80,21 @@ TEST_F(QtUiBridgeTest, RunOnUiThreadRunsThereAndWaitsForTheResult) {
     worker.join();
     EXPECT_EQ(ranOn, m_uiThread);
     EXPECT_EQ(seenByWorker, 42);
+
+    // A failure on the user-interface thread comes back to the waiting worker.
+    std::atomic<bool> caught{false};
+    done = false;
+    std::thread failing([&] {
+        try {
+            platform::RunOnUiThread([] { throw std::runtime_error("no window"); });
+        } catch (const std::runtime_error& error) {
+            caught = std::string(error.what()) == "no window";
+        }
+        done = true;
+    });
+    ASSERT_TRUE(ProcessEventsUntil([&] { return done.load(); }));
+    failing.join();
+    EXPECT_TRUE(caught);
 
     // Called on the user-interface thread it runs at once, without the event loop.
     bool ranAtOnce = false;
