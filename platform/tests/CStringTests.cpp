@@ -1,7 +1,9 @@
 #include "platform/CString.h"
+#include "platform/CStringArray.h"
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -130,6 +132,23 @@ TEST(CString, EditsInPlace) {
     EXPECT_EQ(edit.Insert(1, "XY"), 4);
     EXPECT_EQ(edit.Insert(99, "!"), 5);
     EXPECT_EQ(edit.str(), "dXYe!");
+}
+
+TEST(CStringArray, KeepsTextsInOrderAndRefusesBadIndexes) {
+    CStringArray lines;
+    EXPECT_TRUE(lines.IsEmpty());
+    EXPECT_EQ(lines.Add("first"), 0);
+    EXPECT_EQ(lines.Add(CString("second")), 1);
+    lines[1] += "!";
+    EXPECT_EQ(lines.GetSize(), 2);
+    EXPECT_EQ(lines.GetAt(1).str(), "second!");
+    std::string joined;
+    for (const CString& line : lines) joined += line.str() + ";";
+    EXPECT_EQ(joined, "first;second!;");
+    EXPECT_THROW(lines.GetAt(2), std::out_of_range);
+    EXPECT_THROW(lines.GetAt(-1), std::out_of_range);
+    lines.RemoveAll();
+    EXPECT_EQ(lines.GetCount(), 0);
 }
 
 }  // namespace
