@@ -1,0 +1,187 @@
+#include "analysis/CountingAlgo.h"
+
+#include "analysis/CountFilter.h"
+#include "analysis/RingFilter.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+// Rounds half away from zero, saturating at the limits of int.
+int RoundToInt(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value >= static_cast<double>(INT_MAX))
+        return INT_MAX;
+    if (value <= static_cast<double>(INT_MIN))
+        return INT_MIN;
+    return static_cast<int>(std::lround(value));
+}
+
+struct TypeOptions {
+    bool ringFilter;
+    bool countFilter;
+    bool withinType;
+    bool useInnerRing;
+    double radiusUm;
+    int32_t sweepUm;
+    int32_t ringThreshold;
+    int32_t samples;
+    int32_t countThreshold;
+    int32_t minSize;
+};
+
+TypeOptions OptionsOfType(const CountingAlgoOptions& o, int type)
+{
+    if (type == 1)
+        return {o.MFilter1, o.CFilter1, o.ProximityFilteringWithinType1, o.UseInnerRing1, o.ObjectRadius1,
+                o.ObjectRadiusSweep1, o.MFilterThreshold1, o.MFilterSamples1, o.CFilterThreshold1,
+                o.CFilterMinSize1};
+    return {o.MFilter2, o.CFilter2, o.ProximityFilteringWithinType2, o.UseInnerRing2, o.ObjectRadius2,
+            o.ObjectRadiusSweep2, o.MFilterThreshold2, o.MFilterSamples2, o.CFilterThreshold2,
+            o.CFilterMinSize2};
+}
+
+// The region clipped to the image, as inclusive bounds.
+struct Region {
+    int left, right, top, bottom;
+    bool IsEmpty() const { return right < left || bottom < top; }
+};
+
+Region ClipRegion(const CountingAlgoOptions& o, cv::Size size)
+{
+    return {std::max(o.Left, 0), std::min(o.Right, size.width - 1), std::max(o.Top, 0),
+            std::min(o.Bottom, size.height - 1)};
+}
+
+// A larger trial radius has a narrower ring window than the count filter's
+// window of the nominal radius. The band between them still holds the
+// unfiltered image, whose intensities would be counted as ring responses;
+// it has no response, so it is cleared.
+void ClearUnfilteredBand(cv::Mat& working, const Region& region, double radius, int nominalRadius)
+{
+    const CountWindow count =
+        CountFilterWindow(region.left, region.right, region.top, region.bottom, nominalRadius, working.size());
+    if (count.IsEmpty())
+        return;
+    const cv::Rect countRect(count.xmin, count.ymin, count.xmax - count.xmin, count.ymax - count.ymin);
+    const cv::Rect ringRect =
+        RingFilterWindow(region.left, region.right, region.top, region.bottom, radius, working.size()) &
+        countRect;
+    if (ringRect == countRect)
+        return;
+    cv::Mat kept = cv::Mat::zeros(countRect.size(), CV_16UC1);
+    if (!ringRect.empty())
+        working(ringRect).copyTo(kept(ringRect - countRect.tl()));
+    kept.copyTo(working(countRect));
+}
+
+void CountType(const cv::Mat& base, const Region& region, const TypeOptions& t, double pixelsPerMm,
+               std::vector<CellDetection>& detections, cv::Mat& working)
+{
+    const double nominal = t.radiusUm * pixelsPerMm / 1000.0;
+    const int sweep = RoundToInt(t.sweepUm * pixelsPerMm / 1000.0);
+    const int nominalPixels = RoundToInt(nominal);
+    DetectionColumnBins bins(region.IsEmpty() ? 0 : static_cast<size_t>(region.right - region.left + 1));
+
+    for (double radius : BuildRadiusList(nominal, sweep)) {
+        working = base.clone();
+        MorphologicalRingFilter(base, working, region.left, region.right, region.top, region.bottom, radius,
+                                t.samples, t.ringThreshold, t.useInnerRing);
+        ClearUnfilteredBand(working, region, radius, nominalPixels);
+        if (t.countFilter)
+            CountFilter(working, region.left, region.right, region.top, region.bottom, nominalPixels,
+                        t.countThreshold, t.minSize, detections, t.withinType, bins,
+                        static_cast<float>(radius));
+    }
+}
+
+// Removes the entries at the given indexes (any order, repeats allowed).
+void RemoveMarked(std::vector<CellDetection>& list, std::vector<size_t>& marks)
+{
+    std::sort(marks.begin(), marks.end());
+    marks.erase(std::unique(marks.begin(), marks.end()), marks.end());
+    for (auto it = marks.rbegin(); it != marks.rend(); ++it)
+        list.erase(list.begin() + static_cast<ptrdiff_t>(*it));
+}
+
+}  // namespace
+
+std::vector<double> BuildRadiusList(double nominalRadius, int sweep)
+{
+    int step = 1;
+    if (sweep > 5) {
+        step = 2;
+        while (sweep / step > 5)
+            ++step;
+    }
+    std::vector<double> radii{nominalRadius};
+    for (int64_t d = 1; d <= sweep; d += step) {
+        radii.push_back(nominalRadius + static_cast<double>(d));
+        if (nominalRadius - static_cast<double>(d) >= 3.0)
+            radii.push_back(nominalRadius - static_cast<double>(d));
+    }
+    return radii;
+}
+
+void ThinDetectionsBetweenTypes(std::vector<CellDetection>& type1, std::vector<CellDetection>& type2)
+{
+    std::vector<size_t> marks1, marks2;
+    for (size_t i = 0; i < type1.size(); ++i) {
+        const CellDetection& a = type1[i];
+        for (size_t j = 0; j < type2.size(); ++j) {
+            const CellDetection& b = type2[j];
+            const float reach = a.radius + b.radius;
+            if (!(reach >= 0.0f))
+                continue;
+            const double box = std::ceil(static_cast<double>(reach));
+            const double dx = static_cast<double>(b.x) - a.x;
+            const double dy = static_cast<double>(b.y) - a.y;
+            if (std::fabs(dy) > box || std::fabs(dx) > box)
+                continue;
+            const float distance = std::sqrt(static_cast<float>(dx * dx + dy * dy));
+            if (distance > reach)
+                continue;
+            if (b.score > a.score)
+                marks1.push_back(i);
+            else
+                marks2.push_back(j);
+        }
+    }
+    RemoveMarked(type1, marks1);
+    RemoveMarked(type2, marks2);
+}
+
+bool CountingAlgo(const cv::Mat& image, const CountingAlgoOptions& options,
+                  std::vector<std::vector<CellDetection>>& detections, cv::Mat* filteredImage)
+{
+    if (image.type() != CV_16UC1)
+        return false;
+    if (detections.size() < 2)
+        detections.resize(2);
+
+    const Region region = ClipRegion(options, image.size());
+    // The edge-processed image is the same for both types, so it is made once.
+    cv::Mat base = image.clone();
+    if (options.EdgeProcessing && !region.IsEmpty())
+        {}  // local-contrast transform: wired in with the image statistics
+
+    cv::Mat working = base;
+    for (int type = 1; type <= 2; ++type) {
+        const TypeOptions t = OptionsOfType(options, type);
+        if (t.ringFilter)
+            CountType(base, region, t, options.image_pixels_per_mm, detections[static_cast<size_t>(type - 1)],
+                      working);
+    }
+
+    if (options.ProximityFilteringBetweenType1_2)
+        ThinDetectionsBetweenTypes(detections[0], detections[1]);
+
+    if (filteredImage)
+        working.copyTo(*filteredImage);
+    return true;
+}
