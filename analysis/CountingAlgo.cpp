@@ -89,7 +89,7 @@ void CountType(const cv::Mat& base, const Region& region, const TypeOptions& t, 
     DetectionColumnBins bins(region.IsEmpty() ? 0 : static_cast<size_t>(region.right - region.left + 1));
 
     for (double radius : BuildRadiusList(nominal, sweep)) {
-        working = base.clone();
+        base.copyTo(working);
         MorphologicalRingFilter(base, working, region.left, region.right, region.top, region.bottom, radius,
                                 t.samples, t.ringThreshold, t.useInnerRing);
         ClearUnfilteredBand(working, region, radius, nominalPixels);
@@ -170,7 +170,7 @@ bool CountingAlgo(const cv::Mat& image, const CountingAlgoOptions& options,
     if (options.EdgeProcessing && !region.IsEmpty())
         {}  // local-contrast transform: wired in with the image statistics
 
-    cv::Mat working = base;
+    cv::Mat working;  // the last filter run's image
     for (int type = 1; type <= 2; ++type) {
         const TypeOptions t = OptionsOfType(options, type);
         if (t.ringFilter)
@@ -182,6 +182,6 @@ bool CountingAlgo(const cv::Mat& image, const CountingAlgoOptions& options,
         ThinDetectionsBetweenTypes(detections[0], detections[1]);
 
     if (filteredImage)
-        working.copyTo(*filteredImage);
+        (working.empty() ? base : working).copyTo(*filteredImage);
     return true;
 }

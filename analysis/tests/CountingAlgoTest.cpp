@@ -183,3 +183,33 @@ TEST(CountingAlgo, OptionsThatSelectNothing)
     cv::Mat bytes(10, 10, CV_8UC1);
     EXPECT_FALSE(CountingAlgo(bytes, RingCountingOptions(bytes.size()), found));
 }
+
+TEST(CountingAlgo, SplittingOverCoresChangesNothing)
+{
+    SyntheticCellSpec spec;
+    spec.size = cv::Size(400, 300);
+    spec.cellCount = 20;
+    spec.noise = 400;  // plenty of marginal pixels
+    const SyntheticCellImage synthetic = MakeSyntheticCellImage(spec);
+    CountingAlgoOptions o = RingCountingOptions(spec.size);
+    o.MFilterThreshold1 = 0;
+
+    auto run = [&](int threads, cv::Mat& filtered) {
+        const int previous = cv::getNumThreads();
+        cv::setNumThreads(threads);
+        std::vector<std::vector<CellDetection>> found;
+        CountingAlgo(synthetic.image, o, found, &filtered);
+        cv::setNumThreads(previous);
+        return found;
+    };
+    cv::Mat single, several;
+    const auto a = run(1, single);
+    const auto b = run(4, several);
+    ASSERT_EQ(a[0].size(), b[0].size());
+    for (size_t i = 0; i < a[0].size(); ++i) {
+        EXPECT_EQ(a[0][i].x, b[0][i].x);
+        EXPECT_EQ(a[0][i].y, b[0][i].y);
+        EXPECT_EQ(a[0][i].score, b[0][i].score);
+    }
+    EXPECT_EQ(cv::countNonZero(single != several), 0);
+}

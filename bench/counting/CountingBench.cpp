@@ -1,0 +1,100 @@
+// Circular counting of a full 2448 x 2048 frame holding about 1,000 synthetic
+// cells, with a typical parameter set: 10 um cells at 1000 pixels per mm,
+// swept by 4 um (nine trial radii), 16 samples per ring, inner ring on.
+//
+// Counters: cells found (recall), detections on cells (precision).
+// Arguments: number of threads (1 = single core).
+
+#include "analysis/CountingAlgo.h"
+#include "analysis/testsupport/SyntheticCells.h"
+
+#include <benchmark/benchmark.h>
+#include <opencv2/core.hpp>
+
+#include <cstdlib>
+
+namespace {
+
+const SyntheticCellImage& Frame()
+{
+    static const SyntheticCellImage frame = [] {
+        SyntheticCellSpec spec;
+        spec.size = cv::Size(2448, 2048);
+        spec.cellCount = 1000;
+        spec.minSpacing = 45;
+        spec.seed = 2024;
+        return MakeSyntheticCellImage(spec);
+    }();
+    return frame;
+}
+
+CountingAlgoOptions TypicalOptions(bool lowRingThreshold)
+{
+    CountingAlgoOptions o;
+    o.image_pixels_per_mm = 1000.0;
+    o.EdgeProcessing = false;
+    o.MFilter1 = o.CFilter1 = true;
+    o.ProximityFilteringWithinType1 = true;
+    o.ProximityFilteringWithinType2 = true;
+    o.ProximityFilteringBetweenType1_2 = true;
+    o.ObjectRadius1 = 10.0;
+    o.ObjectRadiusSweep1 = 4;
+    o.MFilterSamples1 = 16;
+    // A ring threshold between background and cell rings, or none at all
+    // (every pixel then goes through the full ring comparison).
+    o.MFilterThreshold1 = lowRingThreshold ? 0 : 10000;
+    o.CFilterThreshold1 = 200;
+    o.CFilterMinSize1 = 1;
+    o.UseInnerRing1 = true;
+    o.Left = 0;
+    o.Top = 0;
+    o.Right = 2447;
+    o.Bottom = 2047;
+    return o;
+}
+
+void Score(benchmark::State& state, const std::vector<CellDetection>& found)
+{
+    const auto& centres = Frame().centres;
+    std::vector<bool> hit(centres.size(), false);
+    size_t onCells = 0;
+    for (const CellDetection& d : found) {
+        for (size_t i = 0; i < centres.size(); ++i) {
+            if (std::abs(d.x - centres[i].x) <= 2 && std::abs(d.y - centres[i].y) <= 2) {
+                hit[i] = true;
+                ++onCells;
+                break;
+            }
+        }
+    }
+    size_t cellsFound = 0;
+    for (bool h : hit)
+        cellsFound += h;
+    state.counters["cells"] = static_cast<double>(centres.size());
+    state.counters["detections"] = static_cast<double>(found.size());
+    state.counters["recall"] = static_cast<double>(cellsFound) / static_cast<double>(centres.size());
+    state.counters["precision"] = found.empty() ? 0.0 : static_cast<double>(onCells) / static_cast<double>(found.size());
+}
+
+void BM_CountingAlgo(benchmark::State& state, bool lowRingThreshold)
+{
+    const int previousThreads = cv::getNumThreads();
+    cv::setNumThreads(static_cast<int>(state.range(0)));
+    const CountingAlgoOptions options = TypicalOptions(lowRingThreshold);
+    const cv::Mat& image = Frame().image;
+    std::vector<std::vector<CellDetection>> found;
+    for (auto _ : state) {
+        found.assign(2, {});
+        CountingAlgo(image, options, found);
+        benchmark::DoNotOptimize(found.data());
+    }
+    Score(state, found[0]);
+    cv::setNumThreads(previousThreads);
+}
+
+}  // namespace
+
+BENCHMARK_CAPTURE(BM_CountingAlgo, ring_threshold, false)->Arg(1)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_CountingAlgo, no_ring_threshold, true)->Arg(1)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+BENCHMARK_MAIN();
