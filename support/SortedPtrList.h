@@ -40,29 +40,34 @@ struct ElementOrder {
     static int Compare(const T& a, const T& b) { return T::Compare(a, b); }
 };
 
-template <auto Member = nullptr>
-struct TextOrder {
+namespace detail {
+
+// Orders elements by a String member, or String elements by themselves when
+// Member is nullptr.
+template <auto Member, bool FoldCase>
+struct TextOrderOf {
     template <class T>
     static int Compare(const T& a, const T& b) {
+        const char* x;
+        const char* y;
         if constexpr (Member == nullptr) {
-            return String::Compare(a, b);
+            x = a;
+            y = b;
         } else {
-            return String::Compare(a.*Member, b.*Member);
+            x = a.*Member;
+            y = b.*Member;
         }
+        return FoldCase ? String::CompareNoCase(x, y) : String::Compare(x, y);
     }
 };
 
+}  // namespace detail
+
 template <auto Member = nullptr>
-struct TextOrderNoCase {
-    template <class T>
-    static int Compare(const T& a, const T& b) {
-        if constexpr (Member == nullptr) {
-            return String::CompareNoCase(a, b);
-        } else {
-            return String::CompareNoCase(a.*Member, b.*Member);
-        }
-    }
-};
+struct TextOrder : detail::TextOrderOf<Member, false> {};
+
+template <auto Member = nullptr>
+struct TextOrderNoCase : detail::TextOrderOf<Member, true> {};
 
 template <auto Member>
 struct KeyOrder {
