@@ -116,7 +116,12 @@ bool CountFilter(const cv::Mat& image, int left, int right, int top, int bottom,
         return true;
     const int64_t depthCap = 2 * static_cast<int64_t>(radius) * radius;
 
-    cv::Mat mask = cv::Mat::zeros(image.size(), CV_16UC1);
+    // The visit mask is kept per thread between calls: a counting run calls
+    // this once per trial radius on images of one size, and only the window
+    // is ever marked, so only the window needs clearing.
+    thread_local cv::Mat mask;
+    mask.create(image.size(), CV_16UC1);
+    mask(cv::Rect(window.xmin, window.ymin, window.xmax - window.xmin, window.ymax - window.ymin)).setTo(0);
     for (int y = window.ymin; y < window.ymax; ++y) {
         const uint16_t* row = image.ptr<uint16_t>(y);
         const uint16_t* maskRow = mask.ptr<uint16_t>(y);

@@ -72,12 +72,15 @@ void ClearUnfilteredBand(cv::Mat& working, const Region& region, double radius, 
     const cv::Rect ringRect =
         RingFilterWindow(region.left, region.right, region.top, region.bottom, radius, working.size()) &
         countRect;
-    if (ringRect == countRect)
+    if (ringRect.empty()) {
+        working(countRect).setTo(0);
         return;
-    cv::Mat kept = cv::Mat::zeros(countRect.size(), CV_16UC1);
-    if (!ringRect.empty())
-        working(ringRect).copyTo(kept(ringRect - countRect.tl()));
-    kept.copyTo(working(countRect));
+    }
+    // Above, below, left of and right of the filtered part.
+    working(cv::Rect(countRect.x, countRect.y, countRect.width, ringRect.y - countRect.y)).setTo(0);
+    working(cv::Rect(countRect.x, ringRect.br().y, countRect.width, countRect.br().y - ringRect.br().y)).setTo(0);
+    working(cv::Rect(countRect.x, ringRect.y, ringRect.x - countRect.x, ringRect.height)).setTo(0);
+    working(cv::Rect(ringRect.br().x, ringRect.y, countRect.br().x - ringRect.br().x, ringRect.height)).setTo(0);
 }
 
 void CountType(const cv::Mat& base, const Region& region, const TypeOptions& t, double pixelsPerMm,

@@ -248,11 +248,16 @@ bool MorphologicalRingFilter(const cv::Mat& source, cv::Mat& target, int left, i
     // (16-bit counters: beyond 65535 samples every pixel takes the full path.)
     const bool countable = responder.n < 65536;
     const int needed = countable ? responder.n - responder.q25.j : 0;
-    cv::Mat atThreshold;
-    if (threshold <= 0)
-        atThreshold = cv::Mat(source.size(), CV_8UC1, cv::Scalar(1));
-    else
+    // Kept per calling thread (one per trial radius otherwise); the workers
+    // below read the caller's through this reference.
+    thread_local cv::Mat callerFlags;
+    cv::Mat& atThreshold = callerFlags;
+    if (threshold <= 0) {
+        atThreshold.create(source.size(), CV_8UC1);
+        atThreshold.setTo(1);
+    } else {
         cv::compare(source, cv::Scalar(std::min(threshold, 65536)), atThreshold, cv::CMP_GE);
+    }
     atThreshold &= 1;
     // With the inner ring, a pixel with more than n/4 inner samples at least
     // as bright as their ring samples fails; that count is also taken a row
