@@ -58,10 +58,32 @@ struct ProfileFileLock {
     platform::Semaphore semaphore{1, 1};
 };
 
-SortedPtrList<ProfileFileLock> g_ProfileFileLocks;
+using FileLockList = SortedPtrList<ProfileFileLock, TextOrderNoCase<&ProfileFileLock::path>>;
+
+FileLockList& ProfileFileLocks() {
+    static FileLockList* locks = [] {
+        auto* list = new FileLockList;  // kept to the end of the process, like its entries
+        list->flags = FileLockList::kOwnsElements | FileLockList::kSorted;
+        return list;
+    }();
+    return *locks;
+}
+
 std::mutex g_ProfileFileLocksMutex;
 
-platform::Semaphore& FileLockFor(const char* file);
+platform::Semaphore& FileLockFor(const char* file) {
+    std::lock_guard<std::mutex> guard(g_ProfileFileLocksMutex);
+    FileLockList& locks = ProfileFileLocks();
+    ProfileFileLock key;
+    key.path = file;
+    ProfileFileLock* lock = locks.Find(key);
+    if (lock == nullptr) {
+        lock = new ProfileFileLock;
+        lock->path = file;
+        locks.Add(lock);
+    }
+    return lock->semaphore;
+}
 
 // Reads the file's bytes and checks the header of an enciphered file against
 // the loaded key file. `missing` tells that there is no file (true result).
@@ -123,6 +145,11 @@ bool StoreText(const char* function, const char* file, const std::string& path, 
             message = TextOf(error);
             return false;
         }
+    } else if (HasEncryptedHeader(text)) {
+        // A plain text with a byte of 128 or more among its first 32 would
+        // read back as an enciphered file, and so could not be read at all.
+        message = std::string(function) + "() : text would be taken for an encrypted file: " + file;
+        return false;
     }
     switch (ProfileFiles::Replace(path, text)) {
         case WriteResult::Ok:
@@ -552,6 +579,16 @@ bool CalibrationProfileHook(const char* section, const char* key, const char* de
                                   {"CountingAlgorithmDlg", "LowerChannel"}},
                                  key, defaultValue, buffer, size, file);
         }
+    }
+    return false;
+}
+
+bool MigrateFractionationSettings(const char* file) {
+    std::vector<Tovanix::String> lines;
+    std::vector<Tovanix::String> existing;
+    if (Tovanix::E_ReadSection("MigrationAnalysisDlg", lines, file) &&
+        !Tovanix::E_ReadSection("FractionationAnalysisDlg", existing, file)) {
+        return Tovanix::E_ReplaceSection("FractionationAnalysisDlg", lines, file);
     }
     return false;
 }

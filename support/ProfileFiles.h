@@ -19,10 +19,9 @@ ReadResult ReadAll(const std::string& path, std::string& bytes);
 
 enum class WriteResult { Ok, OpenFailed, WriteFailed };
 
-// Replaces the file's content: the bytes go to a new file beside it, which is
-// flushed to disk and then renamed over the target, so a failed or
-// interrupted write leaves the old file whole and readers never see a torn
-// file. An existing file keeps its permissions.
+// Replaces the file's content through a temporary file beside it that is
+// flushed and renamed over the target, so a failed or interrupted write
+// leaves the old file whole and readers never see a torn file.
 WriteResult Replace(const std::string& path, const std::string& bytes);
 
 }  // namespace Tovanix::ProfileFiles

@@ -1,6 +1,7 @@
 #include "support/MurmurHash3.h"
 #include "support/tests/ProfileTestSupport.h"
 
+#include <cstring>
 #include <random>
 #include <unistd.h>
 
@@ -310,6 +311,29 @@ TEST_F(EncryptedProfileTest, RegistrationUsesNameAndExtension) {
     EXPECT_TRUE(Tovanix::IsFileToBeEncrypted("Users.ini"));
     EXPECT_FALSE(Tovanix::IsFileToBeEncrypted("/data/users.ini"));
     EXPECT_FALSE(Tovanix::IsFileToBeEncrypted("/data/Users.ini.bak"));
+}
+
+}  // namespace
+
+namespace {
+
+// Any plain file whose first 32 bytes hold a byte of 128 or more reads as
+// enciphered; a write must not turn a readable file into such a file.
+TEST_F(ProfileTest, PlainTextThatWouldLookEncipheredIsRefused) {
+    const std::string file = Path("Short.ini");
+    Put(file, "[S]\r\nu=\xB5m\r\n");  // 11 bytes: too short to count as enciphered
+    EXPECT_EQ(Value(file, "S", "u"), "\xB5m");
+    EXPECT_FALSE(Tovanix::E_WritePrivateProfileString("S", "Longer", "value that pushes it past 32", file.c_str()));
+    EXPECT_EQ(Bytes(file), "[S]\r\nu=\xB5m\r\n");
+    EXPECT_NE(Log().find("Tovanix::E_WritePrivateProfileString() : text would be taken for an encrypted file: " + file),
+              std::string::npos);
+
+    // A file that starts with a byte-order mark cannot be read without a
+    // matching key file.
+    Put(file, "\xEF\xBB\xBF[Main]\r\nGain=5\r\nOffset=1234567890123\r\n");
+    std::string value;
+    EXPECT_FALSE(Get(file, "Main", "Gain", "d", value));
+    EXPECT_EQ(value, "");
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "support/tests/ProfileTestSupport.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -149,7 +151,7 @@ TEST_F(ProfileTest, ErrorLogWritesEachMessageOnce) {
     EXPECT_EQ(log[7], '/');
     EXPECT_EQ(log[10], ' ');
     EXPECT_EQ(log[13], ':');
-    EXPECT_EQ(log.substr(19, 21), "\tTovanix::log_error()\t");
+    EXPECT_EQ(log.substr(19, 22), "\tTovanix::log_error()\t");
     size_t first = log.find("first problem");
     EXPECT_NE(first, std::string::npos);
     EXPECT_EQ(log.find("first problem", first + 1), std::string::npos);
