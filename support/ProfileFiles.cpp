@@ -44,8 +44,8 @@ WriteResult Replace(const std::string& path, const std::string& bytes) {
     if (platform::WriteFileAtomically(path, bytes.data(), bytes.size())) return WriteResult::Ok;
     // Tell a file that could not be created from one that could not be
     // written in full.
-    std::string folder = std::filesystem::path(path).parent_path().string();
-    if (folder.empty()) folder = ".";
+    const std::string parent = std::filesystem::path(path).parent_path().string();
+    const std::string folder = parent.empty() ? std::string(".") : parent;
     bool canCreate = platform::DirectoryExists(folder) && ::access(folder.c_str(), W_OK) == 0;
     return canCreate ? WriteResult::WriteFailed : WriteResult::OpenFailed;
 }
