@@ -50,24 +50,54 @@ std::string NewFilePath(const std::string& path) {
     return path.substr(0, dot) + ".new";
 }
 
+// Opens an existing regular file for reading and tells its size; the
+// caller's two messages (followed by the path) tell a missing file from one
+// that cannot be opened.
+bool OpenForReading(const char* path, const char* missingMessage, const char* failedMessage, std::FILE*& file,
+                    size_t& size, String& error) {
+    const std::string given = path ? path : "";
+    const std::string native = ProfileFiles::ResolvePath(given.c_str());
+    struct stat info;
+    if (native.empty() || ::stat(native.c_str(), &info) != 0) {
+        SetError(error, missingMessage + given);
+        return false;
+    }
+    file = S_ISREG(info.st_mode) ? std::fopen(native.c_str(), "rb") : nullptr;
+    if (file == nullptr) {
+        SetError(error, failedMessage + given);
+        return false;
+    }
+    size = static_cast<size_t>(info.st_size);
+    return true;
+}
+
+// Replaces a file's content; a failure names the file as `shown`.
+bool WriteWhole(const char* function, const std::string& path, const char* shown, const std::string& bytes,
+                String& error) {
+    switch (ProfileFiles::Replace(path, bytes)) {
+        case ProfileFiles::WriteResult::Ok:
+            return true;
+        case ProfileFiles::WriteResult::OpenFailed:
+            SetError(error, std::string(function) + "() : unable to open file for writing: " + shown);
+            return false;
+        case ProfileFiles::WriteResult::WriteFailed:
+            SetError(error, std::string(function) + "() : problem writing to file: " + shown);
+            return false;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool E_LoadRandomFile(const char* path, String& error) {
     const std::string given = path ? path : "";
-    const std::string native = ProfileFiles::ResolvePath(given.c_str());
     const char* function = "Tovanix::E_LoadRandomFile";
-    struct stat info;
-    if (given.empty() || ::stat(native.c_str(), &info) != 0) {
-        SetError(error, std::string(function) + "() File does not exist: " + given);
+    std::FILE* f = nullptr;
+    size_t size = 0;
+    if (!OpenForReading(path, "Tovanix::E_LoadRandomFile() File does not exist: ",
+                        "Tovanix::E_LoadRandomFile() Can't open file for reading: ", f, size, error)) {
         return false;
     }
-    std::FILE* f = std::fopen(native.c_str(), "rb");
-    if (f == nullptr || !S_ISREG(info.st_mode)) {
-        if (f != nullptr) std::fclose(f);
-        SetError(error, std::string(function) + "() Can't open file for reading: " + given);
-        return false;
-    }
-    const size_t size = static_cast<size_t>(info.st_size);
     if (size < kMinRandomFileSize || size > kMaxRandomFileSize) {
         std::fclose(f);
         SetError(error, std::string(function) +
@@ -136,20 +166,14 @@ bool HasEncryptedHeader(const std::string& bytes) {
 bool E_IsFileEncrypted(const char* path, bool& encrypted, String& error) {
     encrypted = false;
     const std::string given = path ? path : "";
-    const std::string native = ProfileFiles::ResolvePath(given.c_str());
     const char* function = "Tovanix::E_IsFileEncrypted";
-    struct stat info;
-    if (given.empty() || ::stat(native.c_str(), &info) != 0) {
-        SetError(error, std::string(function) + "() : file does not exist: " + given);
+    std::FILE* f = nullptr;
+    size_t size = 0;
+    if (!OpenForReading(path, "Tovanix::E_IsFileEncrypted() : file does not exist: ",
+                        "Tovanix::E_IsFileEncrypted() : problem trying to open file for reading: ", f, size, error)) {
         return false;
     }
-    std::FILE* f = std::fopen(native.c_str(), "rb");
-    if (f == nullptr || !S_ISREG(info.st_mode)) {
-        if (f != nullptr) std::fclose(f);
-        SetError(error, std::string(function) + "() : problem trying to open file for reading: " + given);
-        return false;
-    }
-    if (static_cast<size_t>(info.st_size) < kEncryptedHeaderSize) {
+    if (size < kEncryptedHeaderSize) {
         std::fclose(f);
         return true;
     }
@@ -185,16 +209,7 @@ bool E_EncryptFile(const char* path, String& error) {
     // the rename then replaces it in one step.
     const std::string native = ProfileFiles::ResolvePath(path);
     const std::string newPath = NewFilePath(native);
-    switch (ProfileFiles::Replace(newPath, buffer)) {
-        case ProfileFiles::WriteResult::OpenFailed:
-            SetError(error, std::string(function) + "() : unable to open file for writing: " + newPath);
-            return false;
-        case ProfileFiles::WriteResult::WriteFailed:
-            SetError(error, std::string(function) + "() : problem writing to file: " + newPath);
-            return false;
-        case ProfileFiles::WriteResult::Ok:
-            break;
-    }
+    if (!WriteWhole(function, newPath, newPath.c_str(), buffer, error)) return false;
     if (!E_IsFileEncrypted(newPath.c_str(), encrypted, error)) return false;
     if (std::rename(newPath.c_str(), native.c_str()) != 0) {
         SetError(error, std::string(function) + "() : problem renaming: " + newPath + " -> " + path);
@@ -212,17 +227,7 @@ bool E_DecryptFile(const char* path, String& error) {
     std::string buffer;
     if (!read_profile_file_to_memory(buffer, path, encrypted, error)) return false;
     if (!decrypt(buffer, error)) return false;
-    switch (ProfileFiles::Replace(ProfileFiles::ResolvePath(path), buffer)) {
-        case ProfileFiles::WriteResult::OpenFailed:
-            SetError(error, std::string(function) + "() : unable to open file for writing: " + path);
-            return false;
-        case ProfileFiles::WriteResult::WriteFailed:
-            SetError(error, std::string(function) + "() : problem writing to file: " + path);
-            return false;
-        case ProfileFiles::WriteResult::Ok:
-            break;
-    }
-    return true;
+    return WriteWhole(function, ProfileFiles::ResolvePath(path), path, buffer, error);
 }
 
 bool E_MarkFileEncrypted(const char* name) {

@@ -168,6 +168,18 @@ void LogIfAny(const std::string& message) {
     if (!message.empty()) log_error(message.c_str());
 }
 
+bool CheckNames(const char* function, const char* section, const char* key, std::string& message) {
+    if (!ProfileText::IsValidSectionName(section)) {
+        message = std::string(function) + "() : Invalid section name: " + section;
+        return false;
+    }
+    if (!ProfileText::IsValidKeyName(key)) {
+        message = std::string(function) + "() : Invalid item name: " + key;
+        return false;
+    }
+    return true;
+}
+
 bool CopyDefault(const char* section, const char* key, const char* defaultValue, char* buffer, int size,
                  const char* file, std::string& message) {
     if (defaultValue == nullptr) return false;
@@ -192,14 +204,7 @@ bool GetValue(const char* section, const char* key, const char* defaultValue, ch
     if (missing) return CopyDefault(section, key, defaultValue, buffer, size, file, message);
 
     const char* function = "Tovanix::E_GetPrivateProfileString";
-    if (!ProfileText::IsValidSectionName(section)) {
-        message = std::string(function) + "() : Invalid section name: " + section;
-        return false;
-    }
-    if (!ProfileText::IsValidKeyName(key)) {
-        message = std::string(function) + "() : Invalid item name: " + key;
-        return false;
-    }
+    if (!CheckNames(function, section, key, message)) return false;
     if (encrypted) {
         String error;
         if (!decrypt(text, error)) {
@@ -244,14 +249,7 @@ bool CanAddKeyLine(const std::string& text, size_t at, const char* value) {
 bool WriteValue(const char* section, const char* key, const char* value, const char* file,
                 std::string& message) {
     const char* function = "Tovanix::E_WritePrivateProfileString";
-    if (!ProfileText::IsValidSectionName(section)) {
-        message = std::string(function) + "() : Invalid section name: " + section;
-        return false;
-    }
-    if (!ProfileText::IsValidKeyName(key)) {
-        message = std::string(function) + "() : Invalid item name: " + key;
-        return false;
-    }
+    if (!CheckNames(function, section, key, message)) return false;
     // A line end inside a value would split it and could plant other keys or
     // sections in the file.
     if (std::strpbrk(value, "\r\n") != nullptr) {
@@ -287,6 +285,39 @@ bool WriteValue(const char* section, const char* key, const char* value, const c
         text += "\r\n";
     }
     return StoreText(function, file, path, std::move(text), message);
+}
+
+enum class Edit { Rewrite, Unchanged, Refused };
+
+// Edits a file's whole text under the file's write lock, so that such an
+// edit and a key write of one file never lose each other's change. A file
+// that cannot be read gives false quietly; a decipher failure is logged. The
+// text is written back when the edit asks for it.
+template <class EditText>
+bool EditUnderLock(const char* function, const char* file, EditText edit) {
+    std::string message;
+    bool ok = false;
+    {
+        platform::SemaphoreLock lock(FileLockFor(file), kFileLockWaitMs);
+        if (!lock.Held()) return false;
+        const std::string path = ProfileFiles::ResolvePath(file);
+        std::string text;
+        Load load = LoadText(file, path, text, message);
+        if (load == Load::ReadFailed) message.clear();
+        if (!Failed(load)) {
+            switch (edit(text)) {
+                case Edit::Unchanged:
+                    return true;
+                case Edit::Refused:
+                    return false;
+                case Edit::Rewrite:
+                    ok = StoreText(function, file, path, std::move(text), message);
+                    break;
+            }
+        }
+    }
+    LogIfAny(message);
+    return ok;
 }
 
 bool EqualsNoCase(const char* a, const char* b) {
@@ -392,25 +423,11 @@ bool E_ReplaceSection(const char* section, const std::vector<String>& lines, con
         log_error((std::string(function) + "() : Invalid section name: " + section).c_str());
         return false;
     }
-    std::string message;
-    bool ok = false;
-    {
-        // Under the file's write lock as well, so that a replace and a key
-        // write of one file never lose each other's change.
-        platform::SemaphoreLock lock(FileLockFor(file), kFileLockWaitMs);
-        if (!lock.Held()) return false;
-        const std::string path = ProfileFiles::ResolvePath(file);
-        std::string text;
-        Load load = LoadText(file, path, text, message);
-        if (load == Load::ReadFailed) message.clear();
-        if (Failed(load)) {
-            LogIfAny(message);
-            return false;
-        }
+    return EditUnderLock(function, file, [&](std::string& text) {
         size_t header = ProfileText::FindSection(text, section);
         if (header != std::string::npos) {
             size_t after = ProfileText::AfterHeaderLine(text, header);
-            if (after == std::string::npos) return false;
+            if (after == std::string::npos) return Edit::Refused;
             text.erase(header, ProfileText::SectionEnd(text, after) - header);
         }
         ProfileText::CompleteLastLine(text);
@@ -421,28 +438,14 @@ bool E_ReplaceSection(const char* section, const std::vector<String>& lines, con
             text += TextOf(line);
             text += "\r\n";
         }
-        ok = StoreText(function, file, path, std::move(text), message);
-    }
-    LogIfAny(message);
-    return ok;
+        return Edit::Rewrite;
+    });
 }
 
 bool E_RemoveRedundantSections(const char* file) {
     const char* function = "Tovanix::E_RemoveRedundantSections";
     if (file == nullptr) return false;
-    std::string message;
-    bool ok = false;
-    {
-        platform::SemaphoreLock lock(FileLockFor(file), kFileLockWaitMs);
-        if (!lock.Held()) return false;
-        const std::string path = ProfileFiles::ResolvePath(file);
-        std::string text;
-        Load load = LoadText(file, path, text, message);
-        if (load == Load::ReadFailed) message.clear();
-        if (Failed(load)) {
-            LogIfAny(message);
-            return false;
-        }
+    return EditUnderLock(function, file, [&](std::string& text) {
         // A section starts at a line whose first character after blanks and
         // tabs is '['; its name runs to the next ']' on that line. The first
         // occurrence of each name stays, later ones go with all their lines.
@@ -466,14 +469,13 @@ bool E_RemoveRedundantSections(const char* file) {
             if (!dropping) kept.append(text, p, lineEnd - p);
             p = lineEnd;
         }
-        if (removed == 0) return true;
+        if (removed == 0) return Edit::Unchanged;
         char number[24];
         std::snprintf(number, sizeof number, "%lu", removed);
         log_error((std::string(function) + "() : " + number + " sections will be deleted from file : " + file).c_str());
-        ok = StoreText(function, file, path, std::move(kept), message);
-    }
-    LogIfAny(message);
-    return ok;
+        text.swap(kept);
+        return Edit::Rewrite;
+    });
 }
 
 bool E_SetErrorLog(const char* path, String& error) {

@@ -61,20 +61,23 @@ Files& TheFiles() {
     return files;
 }
 
-void BM_ReadKey(benchmark::State& state) {
-    const std::string& file = TheFiles().plain;
+const std::string& FileOf(bool enciphered) { return enciphered ? TheFiles().enciphered : TheFiles().plain; }
+
+// A key near the end of the file: the whole text is scanned.
+void BM_ReadKey(benchmark::State& state, bool enciphered) {
+    const std::string& file = FileOf(enciphered);
     char buffer[256];
     for (auto _ : state) {
-        // A key near the end: the whole text is scanned.
         bool ok = Tovanix::E_GetPrivateProfileString("Section_104", "settingnumber18", "", buffer, sizeof buffer,
                                                      file.c_str());
         benchmark::DoNotOptimize(ok);
     }
 }
-BENCHMARK(BM_ReadKey)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_ReadKey, plain, false)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_ReadKey, enciphered, true)->Unit(benchmark::kMicrosecond);
 
-void BM_WriteKey(benchmark::State& state) {
-    const std::string& file = TheFiles().plain;
+void BM_WriteKey(benchmark::State& state, bool enciphered) {
+    const std::string& file = FileOf(enciphered);
     int i = 0;
     for (auto _ : state) {
         bool ok = Tovanix::E_WritePrivateProfileString("Section_50", "SettingNumber7",
@@ -82,29 +85,8 @@ void BM_WriteKey(benchmark::State& state) {
         benchmark::DoNotOptimize(ok);
     }
 }
-BENCHMARK(BM_WriteKey)->Unit(benchmark::kMicrosecond);
-
-void BM_ReadEncipheredKey(benchmark::State& state) {
-    const std::string& file = TheFiles().enciphered;
-    char buffer[256];
-    for (auto _ : state) {
-        bool ok = Tovanix::E_GetPrivateProfileString("Section_104", "SettingNumber18", "", buffer, sizeof buffer,
-                                                     file.c_str());
-        benchmark::DoNotOptimize(ok);
-    }
-}
-BENCHMARK(BM_ReadEncipheredKey)->Unit(benchmark::kMicrosecond);
-
-void BM_WriteEncipheredKey(benchmark::State& state) {
-    const std::string& file = TheFiles().enciphered;
-    int i = 0;
-    for (auto _ : state) {
-        bool ok = Tovanix::E_WritePrivateProfileString("Section_50", "SettingNumber7",
-                                                       std::to_string(i++ & 1).c_str(), file.c_str());
-        benchmark::DoNotOptimize(ok);
-    }
-}
-BENCHMARK(BM_WriteEncipheredKey)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_WriteKey, plain, false)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_WriteKey, enciphered, true)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

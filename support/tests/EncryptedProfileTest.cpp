@@ -29,6 +29,15 @@ protected:
         ASSERT_TRUE(Tovanix::E_LoadRandomFile(Path("rand.bin").c_str(), error)) << Text(error);
     }
 
+    // A profile file with the given text, enciphered with the loaded key.
+    std::string EncipheredFile(const std::string& name, const std::string& text) {
+        const std::string file = Path(name);
+        Put(file, text);
+        Tovanix::String error;
+        EXPECT_TRUE(Tovanix::E_EncryptFile(file.c_str(), error)) << Text(error);
+        return file;
+    }
+
     std::string Fingerprint() const {
         return std::string(Tovanix::g_RandomFileFingerprint.begin(), Tovanix::g_RandomFileFingerprint.end());
     }
@@ -218,11 +227,9 @@ TEST_F(EncryptedProfileTest, EncryptAndDecryptFilesInPlace) {
 
 TEST_F(EncryptedProfileTest, FileOfAnotherKeyIsNeverTouched) {
     LoadKey(1);
-    const std::string file = Path("Vellora.ini");
-    Put(file, "[S]\r\nk=1\r\n");
-    Tovanix::String error;
-    ASSERT_TRUE(Tovanix::E_EncryptFile(file.c_str(), error));
+    const std::string file = EncipheredFile("Vellora.ini", "[S]\r\nk=1\r\n");
     const std::string enciphered = Bytes(file);
+    Tovanix::String error;
 
     LoadKey(2);
     Tovanix::E_MarkFileEncrypted("Vellora.ini");
@@ -272,10 +279,7 @@ TEST_F(EncryptedProfileTest, StoreKeepsRegisteredFilesEnciphered) {
 
 TEST_F(EncryptedProfileTest, UnregisteredEncipheredFileIsRewrittenPlain) {
     LoadKey();
-    const std::string file = Path("Vellora.ini");
-    Put(file, "[S]\r\nk=1\r\n");
-    Tovanix::String error;
-    ASSERT_TRUE(Tovanix::E_EncryptFile(file.c_str(), error));
+    const std::string file = EncipheredFile("Vellora.ini", "[S]\r\nk=1\r\n");
     EXPECT_EQ(Value(file, "S", "k"), "1");
     ASSERT_TRUE(Tovanix::E_WritePrivateProfileString("S", "k", "2", file.c_str()));
     EXPECT_EQ(Bytes(file), "[S]\r\nk=2\r\n");
@@ -283,10 +287,7 @@ TEST_F(EncryptedProfileTest, UnregisteredEncipheredFileIsRewrittenPlain) {
 
 TEST_F(EncryptedProfileTest, EncipheredFileCannotBeReadWithoutKey) {
     LoadKey();
-    const std::string file = Path("Vellora.ini");
-    Put(file, "[S]\r\nk=1\r\n");
-    Tovanix::String error;
-    ASSERT_TRUE(Tovanix::E_EncryptFile(file.c_str(), error));
+    const std::string file = EncipheredFile("Vellora.ini", "[S]\r\nk=1\r\n");
     const std::string enciphered = Bytes(file);
 
     Tovanix::g_RandomFileData.clear();
