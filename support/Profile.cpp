@@ -352,8 +352,10 @@ bool read_profile_file_to_memory(std::string& buffer, const char* file, bool& en
 bool E_GetPrivateProfileString(const char* section, const char* key, const char* defaultValue, char* buffer,
                                int size, const char* file) {
     if (buffer != nullptr && size > 0) buffer[0] = '\0';
-    if (section == nullptr || key == nullptr || buffer == nullptr || size < 1 || file == nullptr) return false;
+    if (section == nullptr || key == nullptr || buffer == nullptr || size < 1) return false;
 
+    // The hook may answer for a NULL file (it stands for the main settings
+    // file there); the store itself needs a file.
     if (g_ProfileGetDepth == 0 && g_E_GetPrivateProfileStringHook != nullptr) {
         bool answered;
         {
@@ -363,6 +365,7 @@ bool E_GetPrivateProfileString(const char* section, const char* key, const char*
         if (answered) return true;
         buffer[0] = '\0';
     }
+    if (file == nullptr) return false;
     DepthGuard depth(g_ProfileGetDepth);
     std::string message;
     bool ok = GetValue(section, key, defaultValue, buffer, size, file, message);

@@ -58,6 +58,9 @@ bool E_RemoveRedundantSections(const char* file);
 bool read_profile_file_to_memory(std::string& buffer, const char* file, bool& encrypted, String& error);
 
 // The store's error log. Nothing is written until E_SetErrorLog succeeds.
+// The application keeps one per day in its LOG folder, named after the date
+// (year, month, day) with this format.
+constexpr const char* kProfileErrorLogNameFormat = "EncryptedProfile_%04u_%02u_%02u.log";
 bool E_SetErrorLog(const char* path, String& error);
 // True when the message is in the log (written now or earlier in the run).
 bool log_error(const char* message);

@@ -60,6 +60,11 @@ TEST_F(ProfileTest, CalibrationHookUsesMainSettingsFileForNullFile) {
     char buffer[32] = "";
     EXPECT_TRUE(CalibrationProfileHook("CalibrationSettings", "UpperChannel", "", buffer, 32, nullptr));
     EXPECT_STREQ(buffer, "412");
+    Tovanix::g_E_GetPrivateProfileStringHook = CalibrationProfileHook;
+    EXPECT_TRUE(Tovanix::E_GetPrivateProfileString("Cartridge", "CartridgeUpperChannel", "", buffer, 32, nullptr));
+    EXPECT_STREQ(buffer, "412");
+    // Reads the hook leaves alone need a file.
+    EXPECT_FALSE(Tovanix::E_GetPrivateProfileString("Zaber", "ZFactory", "", buffer, 32, nullptr));
     EXPECT_FALSE(CalibrationProfileHook(nullptr, "UpperChannel", "", buffer, 32, nullptr));
     EXPECT_FALSE(CalibrationProfileHook("Zaber", "ZFactory", "", buffer, 32, nullptr));
 }

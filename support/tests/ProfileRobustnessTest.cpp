@@ -133,7 +133,7 @@ TEST_F(ProfileTest, WriteIntoReadOnlyFolderLeavesOldFile) {
 // Random and truncated INI text: every entry point must cope, and a write
 // that reports success must be readable at once.
 TEST_F(ProfileTest, MalformedTextNeverBreaksTheStore) {
-    const char* pieces[] = {"[", "]", "S", "T", "k", "K", "=", "#", "/", "//", " ", "\t", "\r", "\n", "\r\n",
+    const char* fragments[] = {"[", "]", "S", "T", "k", "K", "=", "#", "/", "//", " ", "\t", "\r", "\n", "\r\n",
                             "&", "`", ";", "v", "\x80", "\xff", "[S]\r\n", "[T]", "k=1\r\n", "K =2",
                             "[S]\r\n[T]\r\n", "_"};
     std::mt19937 random(20261210);
@@ -144,8 +144,8 @@ TEST_F(ProfileTest, MalformedTextNeverBreaksTheStore) {
         std::string text;
         int count = int(random() % 60);
         for (int p = 0; p < count; ++p) {
-            size_t which = random() % (std::size(pieces) + 1);
-            text += which == std::size(pieces) ? std::string(1, '\0') : std::string(pieces[which]);  // NUL too
+            size_t which = random() % (std::size(fragments) + 1);
+            text += which == std::size(fragments) ? std::string(1, '\0') : std::string(fragments[which]);  // NUL too
         }
         texts.push_back(text);
     }
@@ -180,7 +180,7 @@ TEST_F(ProfileTest, MalformedTextNeverBreaksTheStore) {
     for (int i = 0; i < 50000; ++i) {
         std::string text;
         int count = int(random() % 30);
-        for (int p = 0; p < count; ++p) text += pieces[random() % std::size(pieces)];
+        for (int p = 0; p < count; ++p) text += fragments[random() % std::size(fragments)];
         text.resize(text.size() - std::min<size_t>(text.size(), random() % 3));
         Tovanix::ProfileText::NormaliseLineEnds(text);
         size_t header = Tovanix::ProfileText::FindSection(text, "S");
