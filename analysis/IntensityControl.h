@@ -29,11 +29,13 @@ struct ControlRect {
     int32_t top = 0;
     int32_t right = 0;
     int32_t bottom = 0;
+    bool operator==(const ControlRect&) const = default;
 };
 
 struct ControlPoint {
     int32_t x = 0;
     int32_t y = 0;
+    bool operator==(const ControlPoint&) const = default;
 };
 
 struct ControlColour {
