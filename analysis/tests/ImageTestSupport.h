@@ -36,7 +36,7 @@ inline std::vector<std::vector<int>> RowsOf(const cv::Mat& image) {
 }
 
 inline std::string Text(const Tovanix::String& text) {
-    return text.GetText();
+    return text.c_str();
 }
 
 }  // namespace Tovanix::test
