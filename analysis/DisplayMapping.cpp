@@ -56,35 +56,71 @@ bool SampleImageToDisplayGrid(const cv::Mat& image, std::vector<uint16_t>& value
         return false;
     }
     const size_t points = static_cast<size_t>(width) * static_cast<size_t>(height);
-    values.assign(points, 0);
     const bool withCodes = overlay && overlayCodes && !overlay->empty() && overlay->type() == CV_8UC1;
+    // Every point is written below (0 outside the image), so a buffer kept
+    // from the previous frame is not cleared first.
+    values.resize(points);
     if (withCodes) {
-        overlayCodes->assign(points, 0);
+        overlayCodes->resize(points);
     }
 
     const std::vector<int> sourceColumns = SourceIndices(width, x0, x1, image.cols);
     const std::vector<int> sourceRows = SourceIndices(height, y0, y1, image.rows);
+    // The display points inside the image form one run [first, last) of
+    // every row, since the source column moves one way across the grid.
+    int first = 0;
+    while (first < width && sourceColumns[first] < 0) {
+        ++first;
+    }
+    int last = first;
+    while (last < width && sourceColumns[last] >= 0) {
+        ++last;
+    }
+    const int* columns = sourceColumns.data();
+    bool oneToOne = true;  // consecutive source columns: rows copy as a block
+    for (int j = first + 1; j < last && oneToOne; ++j) {
+        oneToOne = columns[j] == columns[j - 1] + 1;
+    }
+    const bool overlayCoversImage = withCodes && overlay->cols >= image.cols;
+
     for (int i = 0; i < height; ++i) {
         const int r = sourceRows[i];
+        uint16_t* out = values.data() + static_cast<size_t>(i) * width;
+        uint8_t* codesOut = withCodes ? overlayCodes->data() + static_cast<size_t>(i) * width : nullptr;
         if (r < 0) {
+            std::fill(out, out + width, 0);
+            if (codesOut) {
+                std::fill(codesOut, codesOut + width, 0);
+            }
             continue;
         }
+        std::fill(out, out + first, 0);
+        std::fill(out + last, out + width, 0);
         const uint16_t* in = image.ptr<uint16_t>(r);
-        uint16_t* out = values.data() + static_cast<size_t>(i) * width;
-        for (int j = 0; j < width; ++j) {
-            const int c = sourceColumns[j];
-            if (c >= 0) {
-                out[j] = in[c];
+        if (oneToOne && last > first) {
+            std::memcpy(out + first, in + columns[first], static_cast<size_t>(last - first) * sizeof *out);
+        } else {
+            for (int j = first; j < last; ++j) {
+                out[j] = in[columns[j]];
             }
         }
+        if (!codesOut) {
+            continue;
+        }
         // The overlay may be smaller than the image: only its own pixels are read.
-        if (withCodes && r < overlay->rows) {
-            const uint8_t* codesIn = overlay->ptr<uint8_t>(r);
-            uint8_t* codesOut = overlayCodes->data() + static_cast<size_t>(i) * width;
-            for (int j = 0; j < width; ++j) {
-                const int c = sourceColumns[j];
-                if (c >= 0 && c < overlay->cols) {
-                    codesOut[j] = codesIn[c];
+        std::fill(codesOut, codesOut + width, 0);
+        if (r >= overlay->rows) {
+            continue;
+        }
+        const uint8_t* codesIn = overlay->ptr<uint8_t>(r);
+        if (overlayCoversImage) {
+            for (int j = first; j < last; ++j) {
+                codesOut[j] = codesIn[columns[j]];
+            }
+        } else {
+            for (int j = first; j < last; ++j) {
+                if (columns[j] < overlay->cols) {
+                    codesOut[j] = codesIn[columns[j]];
                 }
             }
         }
@@ -113,26 +149,49 @@ bool MapIntensitiesToDisplayColours(const uint16_t* values, int count, uint32_t*
             table[v] = grey(v);
         }
     }
-    for (int k = 0; k < count; ++k) {
-        const int g = useTable ? table[values[k]] : grey(values[k]);
-        const uint8_t code = overlayCodes ? overlayCodes[k] : uint8_t{kOverlayNone};
-        if (code < kOverlayRed || code > kOverlayGreen) {
-            pixels[k] = GreyPixel(g);
-            continue;
-        }
+    auto tintedPixel = [](int g, uint8_t code) -> uint32_t {
         // A tint shows even on black: the tinted channel is at least 32.
         const uint32_t tinted = static_cast<uint32_t>(std::clamp(3 * g, 32, 255));
         const uint32_t other = static_cast<uint32_t>(g / 3);
         switch (code) {
             case kOverlayRed:
-                pixels[k] = (tinted << 16) | (other << 8) | other;
-                break;
+                return (tinted << 16) | (other << 8) | other;
             case kOverlayBlue:
-                pixels[k] = (other << 16) | (other << 8) | tinted;
-                break;
+                return (other << 16) | (other << 8) | tinted;
+            case kOverlayGreen:
+                return (other << 16) | (tinted << 8) | other;
             default:
-                pixels[k] = (other << 16) | (tinted << 8) | other;
-                break;
+                return GreyPixel(g);
+        }
+    };
+    // Overlays mark a few lines and outlines: runs of points without a code
+    // take the plain grey path.
+    constexpr int kBlock = 16;
+    int k = 0;
+    while (k < count) {
+        const int end = std::min(k + kBlock, count);
+        bool plain = overlayCodes == nullptr;
+        if (!plain) {
+            uint8_t any = 0;
+            for (int m = k; m < end; ++m) {
+                any |= overlayCodes[m];
+            }
+            plain = any == 0;
+        }
+        if (plain) {
+            if (useTable) {
+                for (; k < end; ++k) {
+                    pixels[k] = GreyPixel(table[values[k]]);
+                }
+            } else {
+                for (; k < end; ++k) {
+                    pixels[k] = GreyPixel(grey(values[k]));
+                }
+            }
+            continue;
+        }
+        for (; k < end; ++k) {
+            pixels[k] = tintedPixel(useTable ? table[values[k]] : grey(values[k]), overlayCodes[k]);
         }
     }
     return true;

@@ -74,6 +74,18 @@ TEST(DisplayMapping, OverlayCodesTintThePixel) {
         Tovanix::MapIntensitiesToDisplayColours(&c.value, 1, &pixel, 255, 0, &c.code, 0, 255);
         EXPECT_EQ(pixel, c.pixel) << "code " << int(c.code) << " value " << c.value;
     }
+
+    // A frame: codes scattered among long runs without any.
+    std::vector<uint16_t> values(20000, 100);
+    std::vector<uint8_t> codes(values.size(), Tovanix::kOverlayNone);
+    codes[17] = Tovanix::kOverlayRed;
+    codes[19999] = Tovanix::kOverlayGreen;
+    std::vector<uint32_t> pixels(values.size());
+    Tovanix::MapIntensitiesToDisplayColours(values.data(), 20000, pixels.data(), 255, 0, codes.data(), 0, 255);
+    EXPECT_EQ(pixels[16], Rgb(100, 100, 100));
+    EXPECT_EQ(pixels[17], Rgb(255, 33, 33));
+    EXPECT_EQ(pixels[18], Rgb(100, 100, 100));
+    EXPECT_EQ(pixels[19999], Rgb(33, 255, 33));
 }
 
 // ---------------------------------------------------------------- display depths
@@ -142,9 +154,15 @@ TEST(DisplayGrid, NearestNeighbourSamplingOfAPartOfTheImage) {
     ASSERT_TRUE(Tovanix::SampleImageToDisplayGrid(image, values, 0.5, 1.0, 0.0, 1.0, 4, 2, nullptr, nullptr));
     EXPECT_EQ(values, (std::vector<uint16_t>{3, 3, 4, 4, 7, 7, 8, 8}));
 
-    // Grid points that fall outside the image stay 0.
+    // Grid points that fall outside the image are 0, also in a buffer kept
+    // from an earlier frame.
+    values.assign(16, 9);
     ASSERT_TRUE(Tovanix::SampleImageToDisplayGrid(image, values, 0.5, 1.5, -1.0, 1.0, 4, 4, nullptr, nullptr));
     EXPECT_EQ(values, (std::vector<uint16_t>{0, 0, 0, 0, 0, 0, 0, 0, 3, 4, 0, 0, 7, 8, 0, 0}));
+
+    // Mirrored: the part runs from right to left.
+    ASSERT_TRUE(Tovanix::SampleImageToDisplayGrid(image, values, 1.0, 0.0, 0.0, 1.0, 4, 1, nullptr, nullptr));
+    EXPECT_EQ(values, (std::vector<uint16_t>{0, 4, 3, 2}));
 }
 
 TEST(DisplayGrid, OverlayCodesComeFromTheSameSourcePoints) {
@@ -158,8 +176,11 @@ TEST(DisplayGrid, OverlayCodesComeFromTheSameSourcePoints) {
 
     // An overlay smaller than the image is read only where it has pixels.
     const cv::Mat small = overlay(cv::Rect(0, 0, 2, 1)).clone();
+    codes.assign(8, 5);
     ASSERT_TRUE(Tovanix::SampleImageToDisplayGrid(image, values, 0.0, 1.0, 0.0, 1.0, 4, 2, &small, &codes));
     EXPECT_EQ(codes, (std::vector<uint8_t>{0, 1, 0, 0, 0, 0, 0, 0}));
+    ASSERT_TRUE(Tovanix::SampleImageToDisplayGrid(image, values, 1.0, 0.0, 0.0, 1.0, 4, 2, &small, &codes));
+    EXPECT_EQ(codes, (std::vector<uint8_t>{0, 0, 0, 1, 0, 0, 0, 0}));
 }
 
 TEST(DisplayGrid, RefusesImagesWithoutDataAndEmptyGrids) {
