@@ -281,26 +281,12 @@ bool ComputePercentilesOfValues(const uint16_t* values, int count, const std::ve
     std::vector<uint32_t> bins(kIntensityLevels, 0);
     CountValues(values, static_cast<size_t>(n), bins.data());
 
-    std::vector<int64_t> targets(fractions.size());
+    std::vector<double> targets(fractions.size());
     for (size_t k = 0; k < fractions.size(); ++k) {
-        float t = std::roundf(static_cast<float>(n) * fractions[k]);
-        t = std::min(t, static_cast<float>(n - 1));
-        targets[k] = t > 0.0f ? static_cast<int64_t>(t) : 0;  // NaN counts as 0
+        const float t = std::min(std::roundf(static_cast<float>(n) * fractions[k]), static_cast<float>(n - 1));
+        targets[k] = t > 0.0f ? t : 0.0;  // NaN counts as 0
     }
-    intensities.assign(fractions.size(), 0);
-    std::vector<bool> served(fractions.size(), false);
-    size_t pending = fractions.size();
-    int64_t cumulative = 0;
-    for (int v = 0; v < kIntensityLevels && pending > 0; ++v) {
-        cumulative += bins[v];
-        for (size_t k = 0; k < fractions.size(); ++k) {
-            if (!served[k] && cumulative >= targets[k]) {
-                served[k] = true;
-                intensities[k] = v;
-                --pending;
-            }
-        }
-    }
+    FindIntensitiesAtCounts(bins.data(), targets, intensities);
     return true;
 }
 
@@ -333,34 +319,54 @@ int IntegerPart(double value) {
 
 }  // namespace
 
+namespace {
+
+// An image file and its automatic contrast range at two fractions of every
+// fourth row and column; false when the file cannot be read.
+bool ReadWithContrast(const std::string& path, double lowFraction, double highFraction, cv::Mat& image,
+                      uint16_t& low, uint16_t& high) {
+    image = ReadImageFile(path);
+    return ComputeSampledPercentileRange(image, 4, lowFraction, highFraction, low, high);
+}
+
+// Sets every display pixel of `picture` from the image pixel at its place.
+template <typename PixelFromValue>
+void ForEachPicturePixel(const cv::Mat& image, cv::Mat& picture, PixelFromValue pixelFromValue) {
+    for (int r = 0; r < image.rows; ++r) {
+        const uint16_t* in = image.ptr<uint16_t>(r);
+        auto* out = picture.ptr<uint32_t>(r);
+        for (int c = 0; c < image.cols; ++c) {
+            out[c] = pixelFromValue(in[c], out[c]);
+        }
+    }
+}
+
+}  // namespace
+
 bool MakeTintedPicture(const std::string& path, const std::string& channelName, cv::Mat& picture) {
     picture.release();
-    const cv::Mat image = ReadImageFile(path);
+    cv::Mat image;
     uint16_t low = 0;
     uint16_t high = 0;
-    if (!ComputeSampledPercentileRange(image, 4, 0.5, 0.999, low, high)) {
+    if (!ReadWithContrast(path, 0.5, 0.999, image, low, high)) {
         return false;
     }
     const uint32_t tint = channelName == "red" ? 0xFF0000u : channelName == "green" ? 0x00FF00u : 0xFFFFFFu;
     const ContrastScale scale(low, high, 255.0);
     picture.create(image.size(), CV_8UC4);
-    for (int r = 0; r < image.rows; ++r) {
-        const uint16_t* in = image.ptr<uint16_t>(r);
-        auto* out = picture.ptr<uint32_t>(r);
-        for (int c = 0; c < image.cols; ++c) {
-            out[c] = tint & GreyPixel(HoldToByte(IntegerPart(scale(in[c]))));
-        }
-    }
+    ForEachPicturePixel(image, picture, [&](uint16_t v, uint32_t) {
+        return tint & GreyPixel(HoldToByte(IntegerPart(scale(v))));
+    });
     return true;
 }
 
 bool MakeCompositePicture(const std::string& path1, const std::string& path2, const std::string& path3,
                           cv::Mat& picture) {
     picture.release();
-    const cv::Mat image1 = ReadImageFile(path1);
+    cv::Mat image1;
     uint16_t low1 = 0;
     uint16_t high1 = 0;
-    if (!ComputeSampledPercentileRange(image1, 4, 0.05, 0.95, low1, high1)) {
+    if (!ReadWithContrast(path1, 0.05, 0.95, image1, low1, high1)) {
         return false;
     }
     // The channel images are read pixel for pixel with the first one: one
@@ -376,9 +382,9 @@ bool MakeCompositePicture(const std::string& path1, const std::string& path2, co
         if (path.empty()) {
             continue;
         }
-        Channel channel{ReadImageFile(path), shift};
-        if (channel.image.size() != image1.size() ||
-            !ComputeSampledPercentileRange(channel.image, 4, 0.5, 0.999, channel.low, channel.high)) {
+        Channel channel{cv::Mat(), shift};
+        if (!ReadWithContrast(path, 0.5, 0.999, channel.image, channel.low, channel.high) ||
+            channel.image.size() != image1.size()) {
             return false;
         }
         channels.push_back(channel);
@@ -386,24 +392,16 @@ bool MakeCompositePicture(const std::string& path1, const std::string& path2, co
 
     const ContrastScale greyScale(low1, high1, channels.empty() ? 180.0 : 128.0);
     picture.create(image1.size(), CV_8UC4);
-    for (int r = 0; r < image1.rows; ++r) {
-        const uint16_t* in = image1.ptr<uint16_t>(r);
-        auto* out = picture.ptr<uint32_t>(r);
-        for (int c = 0; c < image1.cols; ++c) {
-            out[c] = GreyPixel(HoldToByte(IntegerPart(greyScale(in[c]))));
-        }
-    }
+    ForEachPicturePixel(image1, picture,
+                        [&](uint16_t v, uint32_t) { return GreyPixel(HoldToByte(IntegerPart(greyScale(v)))); });
     for (const Channel& channel : channels) {
         const ContrastScale scale(channel.low, channel.high, 150.0);
-        for (int r = 0; r < image1.rows; ++r) {
-            const uint16_t* in = channel.image.ptr<uint16_t>(r);
-            auto* out = picture.ptr<uint32_t>(r);
-            for (int c = 0; c < image1.cols; ++c) {
-                const int base = static_cast<int>((out[c] >> channel.shift) & 0xFF);
-                const auto value = static_cast<uint32_t>(std::clamp(base + IntegerPart(scale(in[c])), 0, 255));
-                out[c] = (out[c] & ~(0xFFu << channel.shift)) | (value << channel.shift);
-            }
-        }
+        const int shift = channel.shift;
+        ForEachPicturePixel(channel.image, picture, [&](uint16_t v, uint32_t pixel) {
+            const int base = static_cast<int>((pixel >> shift) & 0xFF);
+            const auto value = static_cast<uint32_t>(std::clamp(base + IntegerPart(scale(v)), 0, 255));
+            return (pixel & ~(0xFFu << shift)) | (value << shift);
+        });
     }
     return true;
 }

@@ -306,19 +306,8 @@ bool ComputeROIIntensityStatistics(const cv::Mat& image, const Tovanix::Roi& roi
     for (size_t k = 0; k < fractions.size(); ++k) {
         targets[k] = std::round(n * fractions[k]);
     }
-    intensities.assign(fractions.size(), 0.0);
-    std::vector<bool> served(fractions.size(), false);
-    size_t pending = fractions.size();
-    double cumulative = 0;
-    for (int v = 0; v < Tovanix::kIntensityLevels && pending > 0; ++v) {
-        cumulative += bins[v];
-        for (size_t k = 0; k < fractions.size(); ++k) {
-            if (!served[k] && cumulative >= targets[k]) {
-                served[k] = true;
-                intensities[k] = v;
-                --pending;
-            }
-        }
-    }
-    return pending == 0;
+    std::vector<int> found;
+    const bool complete = Tovanix::FindIntensitiesAtCounts(bins.data(), targets, found);
+    intensities.assign(found.begin(), found.end());
+    return complete;
 }
