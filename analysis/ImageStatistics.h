@@ -6,7 +6,7 @@
 //
 // Regions that reach past the image are clipped to it: only pixels inside the
 // image are read or counted. Tovanix::FindDarkIslands refuses such a region
-// with its own message instead, as it always has.
+// with its message instead.
 
 #include <cstdint>
 #include <vector>
