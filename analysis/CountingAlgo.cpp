@@ -1,6 +1,7 @@
 #include "analysis/CountingAlgo.h"
 
 #include "analysis/CountFilter.h"
+#include "analysis/ImageStatistics.h"
 #include "analysis/RingFilter.h"
 
 #include <algorithm>
@@ -171,7 +172,7 @@ bool CountingAlgo(const cv::Mat& image, const CountingAlgoOptions& options,
     // The edge-processed image is the same for both types, so it is made once.
     cv::Mat base = image.clone();
     if (options.EdgeProcessing && !region.IsEmpty())
-        {}  // local-contrast transform: wired in with the image statistics
+        Tovanix::ComputeLocalContrastImage(base, region.left, region.right, region.top, region.bottom);
 
     cv::Mat working;  // the last filter run's image
     for (int type = 1; type <= 2; ++type) {

@@ -1,5 +1,6 @@
 #include "analysis/CountingAlgo.h"
 
+#include "analysis/ImageStatistics.h"
 #include "analysis/testsupport/SyntheticCells.h"
 
 #include <gtest/gtest.h>
@@ -212,4 +213,33 @@ TEST(CountingAlgo, SplittingOverCoresChangesNothing)
         EXPECT_EQ(a[0][i].score, b[0][i].score);
     }
     EXPECT_EQ(cv::countNonZero(single != several), 0);
+}
+
+TEST(CountingAlgo, EdgeProcessingFiltersTheLocalContrastOfTheRegion)
+{
+    const SyntheticCellImage synthetic = MakeSyntheticCellImage({});
+    CountingAlgoOptions o = RingCountingOptions(synthetic.image.size());
+    o.EdgeProcessing = true;
+    o.Left = 30;
+    o.Right = 250;
+    o.Top = 20;
+    o.Bottom = 200;
+    cv::Mat expected = synthetic.image.clone();
+    Tovanix::ComputeLocalContrastImage(expected, 30, 250, 20, 200);
+
+    // With no type enabled the filtered image is the edge-processed image.
+    o.MFilter1 = false;
+    std::vector<std::vector<CellDetection>> found;
+    cv::Mat filtered;
+    ASSERT_TRUE(CountingAlgo(synthetic.image, o, found, &filtered));
+    EXPECT_EQ(cv::countNonZero(filtered != expected), 0);
+
+    // With type 1 the ring filter works on it: the same as filtering it directly.
+    o.MFilter1 = true;
+    o.ObjectRadiusSweep1 = 0;
+    ASSERT_TRUE(CountingAlgo(synthetic.image, o, found, &filtered));
+    o.EdgeProcessing = false;
+    cv::Mat plain;
+    ASSERT_TRUE(CountingAlgo(expected, o, found, &plain));
+    EXPECT_EQ(cv::countNonZero(filtered != plain), 0);
 }
