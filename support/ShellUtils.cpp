@@ -167,7 +167,11 @@ bool GetOpenCommandForExtension(const char* extension, Tovanix::String* command,
 }
 
 bool OpenUsingDefaultApp(const char* filePath, const char* substituteExtension) {
-    const std::string path = platform::NativePath(filePath ? filePath : "");
+    std::string given = filePath ? filePath : "";
+    for (size_t at = given.find("\\\\"); at != std::string::npos; at = given.find("\\\\", at + 1)) {
+        given.erase(at, 1);
+    }
+    const std::string path = platform::NativePath(given);
     const std::string ownExtension = ExtensionOf(path);
     Tovanix::String command;
     Tovanix::String error;
