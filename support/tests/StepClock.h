@@ -48,23 +48,21 @@ public:
         m_offset += duration;
     }
 
-    // Waits until the sleeper sleeps, lets it finish that sleep and run one
-    // cycle, and returns once it sleeps again.
-    void Step() {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_sleepsStarted > m_sleepsReleased; });
-        ++m_sleepsReleased;
-        ++m_permits;
-        m_changed.notify_all();
-        m_changed.wait(lock, [&] { return m_sleepsStarted > m_sleepsReleased; });
-    }
-    // Lets the sleeper go on without waiting for its next sleep.
+    // Waits until the sleeper sleeps and lets it go on, without waiting for
+    // its next sleep.
     void Release() {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_changed.wait(lock, [&] { return m_sleepsStarted > m_sleepsReleased; });
         ++m_sleepsReleased;
         ++m_permits;
         m_changed.notify_all();
+    }
+    // Lets the sleeper finish its sleep and run one cycle; returns once it
+    // sleeps again.
+    void Step() {
+        Release();
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_sleepsStarted > m_sleepsReleased; });
     }
 
 private:
