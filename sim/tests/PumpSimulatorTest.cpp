@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,14 @@ std::string Frame(char status, const std::string& data) { return "\xFF/0" + std:
 class PumpSimulatorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(pumps.Start(7));
+        // A fresh instrument: plungers at zero, valves on input.
+        auto& instrument = sim::VirtualInstrument::Instance();
+        {
+            auto lock = instrument.Lock();
+            instrument.State().pumps = {};
+        }
+        pumps = std::make_unique<PumpSimulator>();
+        ASSERT_TRUE(pumps->Start(7));
         line = std::make_unique<LineClient>(platform::ComPortDevicePath(7), B9600);
         ASSERT_TRUE(line->IsOpen());
     }
@@ -32,7 +40,7 @@ protected:
 
     platform::ManualClock clock;
     platform::ScopedClock useClock{clock};
-    PumpSimulator pumps;
+    std::unique_ptr<PumpSimulator> pumps;
     std::unique_ptr<LineClient> line;
 };
 
@@ -75,9 +83,9 @@ TEST_F(PumpSimulatorTest, AnswersCommandsAndReportsInTheReplyFrame) {
 TEST_F(PumpSimulatorTest, IgnoresOtherAddressesAndOtherBaudRates) {
     EXPECT_EQ(Send("/3?29\r"), "");
     EXPECT_EQ(Send("/0?29\r"), "");
-    LineClient fast(pumps.DevicePath(), B115200);
+    LineClient fast(pumps->DevicePath(), B115200);
     EXPECT_EQ(fast.Transact("/1?29\r", "\r\n", 200ms), "");
-    EXPECT_EQ(pumps.ReceivedBytes(), "/3?29\r/0?29\r/1?29\r");
+    EXPECT_EQ(pumps->ReceivedBytes(), "/3?29\r/0?29\r/1?29\r");
 }
 
 TEST_F(PumpSimulatorTest, MovesTakeTheTimeOfTheSetSpeedAndPublishThePlunger) {
@@ -87,8 +95,8 @@ TEST_F(PumpSimulatorTest, MovesTakeTheTimeOfTheSetSpeedAndPublishThePlunger) {
     ASSERT_EQ(Send("/1V25.000,1R\r"), Frame('`', ""));   // 25 ul/s
     ASSERT_EQ(Send("/1P100,1R\r"), Frame('@', ""));      // 4 s
     clock.Advance(2000ms);
-    EXPECT_EQ(Send("/1?29\r"), Frame('`', "1"));
-    EXPECT_EQ(Send("/1?18\r"), Frame('`', "50.000"));
+    EXPECT_EQ(Send("/1?29\r"), Frame('@', "1"));          // reports carry the busy status too
+    EXPECT_EQ(Send("/1?18\r"), Frame('@', "50.000"));
     EXPECT_EQ(Send("/1D10,1R\r"), Frame('O', ""));       // busy: overflow, not queued
     EXPECT_TRUE(sim::VirtualInstrument::Instance().Snapshot().pumps[0].busy);
     clock.Advance(2000ms);
@@ -117,43 +125,43 @@ TEST_F(PumpSimulatorTest, StoredCommandsRunOnRAndTerminateStopsAMove) {
     ASSERT_EQ(Send("/2A1000,1R\r"), Frame('@', ""));
     clock.Advance(500ms);
     EXPECT_EQ(Send("/2T\r"), Frame('`', ""));
-    PumpSimulator::PumpState stopped = pumps.Pump(2);
+    PumpSimulator::PumpState stopped = pumps->Pump(2);
     EXPECT_FALSE(stopped.busy);
     EXPECT_EQ(stopped.plungerIncrements, 700);   // half a second at 1400 increments/s
     clock.Advance(5000ms);
-    EXPECT_EQ(pumps.Pump(2).plungerIncrements, 700);
+    EXPECT_EQ(pumps->Pump(2).plungerIncrements, 700);
 }
 
 TEST_F(PumpSimulatorTest, SpeedFactorShortensMoves) {
-    pumps.SetSpeedFactor(0.01);
+    pumps->SetSpeedFactor(0.01);
     ASSERT_EQ(Send("/1ZR\r"), Frame('@', ""));
     clock.Advance(10ms);
     ASSERT_EQ(Send("/1A1250,1R\r"), Frame('@', ""));     // about 17 s at full speed
     clock.Advance(100ms);
-    EXPECT_EQ(Send("/1?29\r"), Frame('`', "1"));
+    EXPECT_EQ(Send("/1?29\r"), Frame('@', "1"));
     clock.Advance(100ms);
     EXPECT_EQ(Send("/1?29\r"), Frame('`', "0"));
 }
 
 TEST_F(PumpSimulatorTest, FaultSwitch) {
-    pumps.SetFault(Fault::NoReply, 1);
+    pumps->SetFault(Fault::NoReply, 1);
     EXPECT_EQ(Send("/1K5R\r"), "");
     EXPECT_EQ(Send("/1?4\r"), Frame('`', "0"));          // the lost command did nothing
 
-    pumps.SetErrorStatus('j');
-    pumps.SetFault(Fault::DeviceError, 1);
+    pumps->SetErrorStatus('j');
+    pumps->SetFault(Fault::DeviceError, 1);
     EXPECT_EQ(Send("/1K5R\r"), Frame('j', ""));
     EXPECT_EQ(Send("/1?4\r"), Frame('`', "0"));          // refused
 
-    pumps.SetFault(Fault::Garbled, 1);
+    pumps->SetFault(Fault::Garbled, 1);
     EXPECT_EQ(Send("/1K5R\r"), std::string("\x7F/0`\r\n"));
     EXPECT_EQ(Send("/1?4\r"), Frame('`', "5"));          // done, only the answer was hit
 
-    pumps.SetSlowReplyDelay(300ms);
-    pumps.SetFault(Fault::SlowReply);
+    pumps->SetSlowReplyDelay(300ms);
+    pumps->SetFault(Fault::SlowReply);
     EXPECT_EQ(line->Transact("/1?4\r", "\r\n", 100ms), "");
     EXPECT_EQ(line->Read("\r\n", 1000ms), Frame('`', "5"));
-    pumps.SetFault(Fault::None);
+    pumps->SetFault(Fault::None);
     EXPECT_EQ(Send("/1?4\r"), Frame('`', "5"));
 }
 
