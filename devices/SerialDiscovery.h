@@ -8,6 +8,3 @@
 // failure hook again. Runs on the user-interface thread. True when the
 // devices were found.
 bool RecoverSerialPortDevices();
-
-// Command id that the failure hook posts to the main window.
-constexpr int kSerialRecoveryCommand = 1364;
