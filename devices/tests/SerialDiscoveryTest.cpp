@@ -6,6 +6,7 @@
 #include <string>
 
 #include "devices/tests/InstrumentLines.h"
+#include "support/AppLogs.h"
 #include "support/SerialPort.h"
 
 using namespace std::chrono_literals;
