@@ -271,18 +271,19 @@ bool SetAccelerationRate(int comPort, int pump, uint32_t rampUp, uint32_t rampDo
         *error = ("TecanCentris::SetAccelerationRate() :" + std::string(queryError.c_str())).c_str();
         return false;
     }
-    if (static_cast<uint32_t>(readUp) != rampUp) {
-        *error = Printf("TecanCentris::SetAccelerationRate() : assigned ramp_up=%lu read back ramp_up=%lu",
-                        static_cast<unsigned long>(rampUp), static_cast<unsigned long>(static_cast<uint32_t>(readUp)))
-                     .c_str();
-        return false;
-    }
-    if (static_cast<uint32_t>(readDown) != rampDown) {
-        *error = Printf("TecanCentris::SetAccelerationRate() : assigned ramp_down=%lu read back ramp_down=%lu",
-                        static_cast<unsigned long>(rampDown),
-                        static_cast<unsigned long>(static_cast<uint32_t>(readDown)))
-                     .c_str();
-        return false;
+    const struct {
+        const char* name;
+        uint32_t assigned;
+        int32_t readBack;
+    } ramps[] = {{"ramp_up", rampUp, readUp}, {"ramp_down", rampDown, readDown}};
+    for (const auto& ramp : ramps) {
+        if (static_cast<uint32_t>(ramp.readBack) != ramp.assigned) {
+            *error = Printf("TecanCentris::SetAccelerationRate() : assigned %s=%lu read back %s=%lu", ramp.name,
+                            static_cast<unsigned long>(ramp.assigned), ramp.name,
+                            static_cast<unsigned long>(static_cast<uint32_t>(ramp.readBack)))
+                         .c_str();
+            return false;
+        }
     }
     return true;
 }

@@ -63,9 +63,14 @@ bool Send(const CString& command, Tovanix::String* reply) {
     return SendSerialCommand(theApp.m_nStageComPort, command, '\n', reply, kReplyTimeoutMs, 0, nullptr);
 }
 
-bool HasPrefix(const Tovanix::String& reply, int32_t device, int32_t axis) {
+CString ReplyPrefix(int32_t device, int32_t axis) {
     CString prefix;
     prefix.Format("@%02ld %ld OK ", static_cast<long>(device), static_cast<long>(axis));
+    return prefix;
+}
+
+bool HasPrefix(const Tovanix::String& reply, int32_t device, int32_t axis) {
+    CString prefix = ReplyPrefix(device, axis);
     return std::strncmp(reply.c_str(), prefix, static_cast<size_t>(prefix.GetLength())) == 0;
 }
 
@@ -73,6 +78,30 @@ bool HasPrefix(const Tovanix::String& reply, int32_t device, int32_t axis) {
 const char* LastField(const Tovanix::String& reply) {
     const char* blank = std::strrchr(reply.c_str(), ' ');
     return blank ? blank + 1 : nullptr;
+}
+
+// One command to the selected axis ("" for the status query), checked for an
+// answer that carries the axis's "@dd a OK " prefix. `reply` gets the text
+// after that prefix.
+bool AxisCommand(int32_t axis, const CString& text, const char* noReply, const char* badReply, CString* reply,
+                 CString* error) {
+    int32_t device;
+    int32_t axisIndex;
+    if (!SelectAxis(axis, &device, &axisIndex, error)) return false;
+    CString command;
+    command.Format("/%02ld %ld%s%s\n", static_cast<long>(device), static_cast<long>(axisIndex),
+                   text.IsEmpty() ? "" : " ", text.GetString());
+    Tovanix::String answer;
+    if (!Send(command, &answer)) {
+        *error = noReply;
+        return false;
+    }
+    if (!HasPrefix(answer, device, axisIndex)) {
+        *error = badReply;
+        return false;
+    }
+    if (reply) *reply = answer.c_str() + ReplyPrefix(device, axisIndex).GetLength();
+    return true;
 }
 
 bool Move(const char* function, const char* kind, const char* rangeMessage, int32_t axis, double distanceMm,
@@ -84,22 +113,13 @@ bool Move(const char* function, const char* kind, const char* rangeMessage, int3
     }
     double stepsPerMm = axis == kXAxis ? g_ZaberStepsPerMM_X : g_ZaberStepsPerMM_Z;
     auto steps = static_cast<int32_t>(std::lround(distanceMm * stepsPerMm));
-    int32_t device;
-    int32_t axisIndex;
-    if (!SelectAxis(axis, &device, &axisIndex, error)) return false;
-    CString command;
-    command.Format("/%02ld %ld %s %ld\n", static_cast<long>(device), static_cast<long>(axisIndex), kind,
-                   static_cast<long>(steps));
-    Tovanix::String reply;
-    if (!Send(command, &reply)) {
-        error->Format("Zaber fails to respond to \"%s\" command", kind);
-        return false;
-    }
-    if (!HasPrefix(reply, device, axisIndex)) {
-        error->Format("Zaber provides invalid response to \"%s\" command #1", kind);
-        return false;
-    }
-    return true;
+    CString text;
+    text.Format("%s %ld", kind, static_cast<long>(steps));
+    CString noReply;
+    noReply.Format("Zaber fails to respond to \"%s\" command", kind);
+    CString badReply;
+    badReply.Format("Zaber provides invalid response to \"%s\" command #1", kind);
+    return AxisCommand(axis, text, noReply, badReply, nullptr, error);
 }
 
 }  // namespace
@@ -157,24 +177,11 @@ bool GetTemperature(double* degreesC, CString* error) {
 bool CheckStatus(int32_t axis, Tovanix::String* status, CString* error) {
     *status = "";
     if (!IsInitialized("CheckStatus", error)) return false;
-    int32_t device;
-    int32_t axisIndex;
-    if (!SelectAxis(axis, &device, &axisIndex, error)) return false;
-    CString command;
-    command.Format("/%02ld %ld\n", static_cast<long>(device), static_cast<long>(axisIndex));
-    Tovanix::String reply;
-    if (!Send(command, &reply)) {
-        *error = "Zaber fails to respond";
+    CString rest;
+    if (!AxisCommand(axis, "", "Zaber fails to respond", "Zaber provides invalid response", &rest, error)) {
         return false;
     }
-    if (!HasPrefix(reply, device, axisIndex)) {
-        *error = "Zaber provides invalid response";
-        return false;
-    }
-    CString prefix;
-    prefix.Format("@%02ld %ld OK ", static_cast<long>(device), static_cast<long>(axisIndex));
-    const char* word = reply.c_str() + prefix.GetLength();
-    status->Assign(word, static_cast<int32_t>(std::strcspn(word, " ")));
+    status->Assign(rest, static_cast<int32_t>(std::strcspn(rest, " ")));
     return true;
 }
 
@@ -205,42 +212,21 @@ bool Home(int32_t axis, CString* error) {
     // Before Initialize the device number is 0, which would home every
     // controller on the line.
     if (!IsInitialized("Home", error)) return false;
-    int32_t device;
-    int32_t axisIndex;
-    if (!SelectAxis(axis, &device, &axisIndex, error)) return false;
-    CString command;
-    command.Format("/%02ld %ld home\n", static_cast<long>(device), static_cast<long>(axisIndex));
-    Tovanix::String reply;
-    if (!Send(command, &reply)) {
-        *error = "Zaber fails to respond to \"home\" command";
-        return false;
-    }
-    if (!HasPrefix(reply, device, axisIndex)) {
-        *error = "Zaber provides invalid response to \"home\" command #1";
-        return false;
-    }
-    return true;
+    return AxisCommand(axis, "home", "Zaber fails to respond to \"home\" command",
+                       "Zaber provides invalid response to \"home\" command #1", nullptr, error);
 }
 
 bool GetPosition_mm_s(int32_t axis, double* positionMm, CString* error) {
     if (!IsInitialized("GetPosition_mm_s", error)) return false;
-    int32_t device;
-    int32_t axisIndex;
-    if (!SelectAxis(axis, &device, &axisIndex, error)) return false;
-    CString command;
-    command.Format("/%02ld %ld get pos\n", static_cast<long>(device), static_cast<long>(axisIndex));
-    Tovanix::String reply;
-    if (!Send(command, &reply)) {
-        *error = "Zaber fails to respond to \"get pos\" command";
+    CString rest;
+    if (!AxisCommand(axis, "get pos", "Zaber fails to respond to \"get pos\" command",
+                     "Zaber provides invalid response to \"get pos\" command #1", &rest, error)) {
         return false;
     }
-    if (!HasPrefix(reply, device, axisIndex)) {
-        *error = "Zaber provides invalid response to \"get pos\" command #1";
-        return false;
-    }
-    const char* value = LastField(reply);
+    // The prefix ends with a blank, so without another one the value follows it.
+    const char* blank = std::strrchr(rest, ' ');
     long steps;
-    if (!value || std::sscanf(value, "%ld", &steps) != 1) {
+    if (std::sscanf(blank ? blank + 1 : rest.GetString(), "%ld", &steps) != 1) {
         *error = "Zaber provides invalid response to \"get pos\" command #2";
         return false;
     }

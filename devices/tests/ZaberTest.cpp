@@ -19,6 +19,12 @@ size_t Count(const std::string& text, const std::string& part) {
     return n;
 }
 
+// An operation that must fail with the message.
+struct RefusalCase {
+    std::function<bool(CString*)> operation;
+    const char* message;
+};
+
 class ZaberTest : public devices_testing::InstrumentLines {
 protected:
     void Initialize() {
@@ -33,11 +39,7 @@ TEST_F(ZaberTest, EverythingButTheTemperatureNeedsInitializeFirst) {
     OpenStage();
     Tovanix::String status;
     double value = 0;
-    struct Case {
-        std::function<bool(CString*)> operation;
-        const char* message;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<RefusalCase> cases = {
         {[&](CString* e) { return Zaber::CheckStatus(1, &status, e); },
          "Zaber::CheckStatus() - must call Zaber::Initialize() first."},
         {[&](CString* e) { return Zaber::WaitForMoveToFinish(1, e); },
@@ -143,11 +145,7 @@ TEST_F(ZaberTest, RefusedBeforeAnyTraffic) {
     Initialize();
     Tovanix::String status;
     double value = 0;
-    struct Case {
-        std::function<bool(CString*)> operation;
-        const char* message;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<RefusalCase> cases = {
         {[](CString* e) { return Zaber::MoveToPosition_mm(1, 100.001, e); },
          "Absolute position setting must be betwen -100.0 and 100.0 mm"},
         {[](CString* e) { return Zaber::MoveToPosition_mm(0, -100.001, e); },
