@@ -98,6 +98,19 @@ bool IsSuccessStatus(char status) {
     return status == '@' || status == '`' || status == 'b' || status == 'c' || status == 'g';
 }
 
+// A query whose data is one number, read with `format` into `value`.
+template <typename Number>
+bool QueryNumber(int comPort, int pump, const char* command, const char* format, Number* value,
+                 Tovanix::String* error) {
+    Tovanix::String reply;
+    if (!SendCommand(comPort, pump, command, kQueryTimeoutMs, &reply, error)) return false;
+    if (std::sscanf(reply.c_str(), format, value) != 1) {
+        *error = Printf("TecanCentris::SendCommand(%s) : invalid resonse : %s", command, reply.c_str()).c_str();
+        return false;
+    }
+    return true;
+}
+
 bool Command(int comPort, int pump, const std::string& command, Tovanix::String* error) {
     Tovanix::String reply;
     return SendCommand(comPort, pump, command.c_str(), kCommandTimeoutMs, &reply, error);
@@ -218,27 +231,14 @@ bool ParseResponse(const char* rawReply, Tovanix::String* reply) {
 }
 
 bool QueryLong(int comPort, int pump, const char* command, int32_t* value, Tovanix::String* error) {
-    Tovanix::String reply;
-    if (!SendCommand(comPort, pump, command, kQueryTimeoutMs, &reply, error)) return false;
     long parsed;
-    if (std::sscanf(reply.c_str(), "%ld", &parsed) != 1) {
-        *error = Printf("TecanCentris::SendCommand(%s) : invalid resonse : %s", command, reply.c_str()).c_str();
-        return false;
-    }
+    if (!QueryNumber(comPort, pump, command, "%ld", &parsed, error)) return false;
     *value = static_cast<int32_t>(parsed);
     return true;
 }
 
 bool QueryDouble(int comPort, int pump, const char* command, double* value, Tovanix::String* error) {
-    Tovanix::String reply;
-    if (!SendCommand(comPort, pump, command, kQueryTimeoutMs, &reply, error)) return false;
-    double parsed;
-    if (std::sscanf(reply.c_str(), "%lf", &parsed) != 1) {
-        *error = Printf("TecanCentris::SendCommand(%s) : invalid resonse : %s", command, reply.c_str()).c_str();
-        return false;
-    }
-    *value = parsed;
-    return true;
+    return QueryNumber(comPort, pump, command, "%lf", value, error);
 }
 
 bool QueryReport(int comPort, int pump, uint32_t reportNumber, Tovanix::String* reply, Tovanix::String* error) {
