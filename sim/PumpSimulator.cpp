@@ -215,8 +215,9 @@ std::string PumpSimulator::HandleLine(const std::string& line) {
     } else if (body == "T") {
         StopMotion(pump, now);
         status = kReady;
-    } else if (!body.empty() && body.back() == 'R') {
-        body.pop_back();
+    } else if (!body.empty() && (body.back() == 'R' || body[0] == 'U')) {
+        // Syringe configuration takes effect at once; other strings wait for R.
+        if (body.back() == 'R') body.pop_back();
         status = Execute(pump, body.empty() ? pump.storedCommands : body, now);
     } else {
         std::vector<Token> tokens;

@@ -4,7 +4,7 @@
 // at 9600 baud and addressed 1 and 2.
 //
 // Frames in: "/" + address + commands + CR. Commands without a trailing "R"
-// are stored and run by a later "R"; "?n" reports and "T" act at once.
+// are stored and run by a later "R"; "?n" reports, "T" and "U" act at once.
 // Frames out: 0xFF "/0" status data ETX CR LF. Status '`' = ready, '@' = busy;
 // errors use the status letters 'A'..'W' and 'h'..'m' of the pump's error
 // table ('B' invalid command, 'C' invalid parameter, 'G' not initialised,

@@ -60,7 +60,8 @@ TEST(TecanCentrisParseResponse, FrameChecksAndStatusTable) {
         {"\xFF/0j" + etx, false, "Step loss detected"},
         {"\xFF/0X" + etx, false, "Unknown error"},
         {"\xFF/0a" + etx, false, "Unknown error"},
-        {"\xFF/0\x03\r\n", false, "untouched"},       // five bytes
+        {"\xFF/\x03\r\n", false, "untouched"},        // five bytes
+        {"\xFF/0\x03\r\n", false, "Unknown error"},   // six: the ETX stands as the status
         {"\xFF/0`12\r\n", false, "untouched"},         // no ETX
         {"\xFF/0`1\x03" "2\r\n", false, "untouched"},  // ETX in the wrong place
         {"\x7F/0`12" + etx, false, "untouched"},

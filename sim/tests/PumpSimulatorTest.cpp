@@ -59,9 +59,9 @@ TEST_F(PumpSimulatorTest, AnswersCommandsAndReportsInTheReplyFrame) {
         {"/1?5\r", Frame('C', "")},            // no such report
         {"/1XR\r", Frame('B', "")},            // no such command
         {"/1A100,1R\r", Frame('G', "")},       // not initialised yet
-        {"/1U90R\r", Frame('`', "")},
+        {"/1U90\r", Frame('`', "")},         // syringe codes need no R
         {"/1?17\r", Frame('`', "250")},
-        {"/1U77R\r", Frame('C', "")},
+        {"/1U77\r", Frame('C', "")},
         {"/2?17\r", Frame('`', "1250")},       // the other pump keeps its syringe
         {"/1K12R\r", Frame('`', "")},
         {"/1iR\r", Frame('`', "")},
