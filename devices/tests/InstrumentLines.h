@@ -24,6 +24,7 @@
 #include "sim/Pty.h"
 #include "sim/StageSimulator.h"
 #include "sim/VirtualInstrument.h"
+#include "support/AppLogs.h"
 #include "support/SerialPort.h"
 
 namespace devices_testing {
@@ -47,6 +48,7 @@ protected:
         theApp.m_strDisplayName = "Vellora";
         theApp.m_strFileVersion = "1.0.0.7";
         g_IniPath = theApp.m_strIniPath;
+        SetAppLogSources({&theApp.m_strDataRoot, &theApp.m_strFileVersion, &theApp.m_strDisplayName, &g_IniPath});
         WriteSettings("");
 
         pumps = std::make_unique<sim::PumpSimulator>();
