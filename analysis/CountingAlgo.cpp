@@ -1,6 +1,7 @@
 #include "analysis/CountingAlgo.h"
 
 #include "analysis/CountFilter.h"
+#include "analysis/Rounding.h"
 #include "analysis/ImageStatistics.h"
 #include "analysis/RingFilter.h"
 
@@ -10,18 +11,6 @@
 #include <cstdlib>
 
 namespace {
-
-// Rounds half away from zero, saturating at the limits of int.
-int RoundToInt(double value)
-{
-    if (std::isnan(value))
-        return 0;
-    if (value >= static_cast<double>(INT_MAX))
-        return INT_MAX;
-    if (value <= static_cast<double>(INT_MIN))
-        return INT_MIN;
-    return static_cast<int>(std::lround(value));
-}
 
 struct TypeOptions {
     bool ringFilter;
@@ -88,8 +77,8 @@ void CountType(const cv::Mat& base, const Region& region, const TypeOptions& t, 
                std::vector<CellDetection>& detections, cv::Mat& working)
 {
     const double nominal = t.radiusUm * pixelsPerMm / 1000.0;
-    const int sweep = RoundToInt(t.sweepUm * pixelsPerMm / 1000.0);
-    const int nominalPixels = RoundToInt(nominal);
+    const int sweep = RoundToInt32(t.sweepUm * pixelsPerMm / 1000.0);
+    const int nominalPixels = RoundToInt32(nominal);
     DetectionColumnBins bins(region.IsEmpty() ? 0 : static_cast<size_t>(region.right - region.left + 1));
 
     for (double radius : BuildRadiusList(nominal, sweep)) {

@@ -1,10 +1,10 @@
 #include "analysis/CountingAlgoOptions.h"
 
+#include "analysis/Rounding.h"
 #include "app/VelloraApp.h"
 #include "support/Profile.h"
 #include "support/String.h"
 
-#include <cerrno>
 #include <cstdarg>
 #include <climits>
 #include <cmath>
@@ -49,7 +49,6 @@ int32_t ReadInt(const char* key, int32_t fallback, const char* file)
 {
     const std::string value = ReadValue(kSection, key, 31, file);
     char* end = nullptr;
-    errno = 0;
     const long long parsed = std::strtoll(value.c_str(), &end, 10);
     if (end == value.c_str())
         return fallback;
@@ -65,17 +64,6 @@ double ReadDouble(const char* section, const char* key, double fallback, const c
     const std::string value = ReadValue(section, key, 31, file);
     double parsed = 0.0;
     return std::sscanf(value.c_str(), "%lf", &parsed) == 1 ? parsed : fallback;
-}
-
-int32_t RoundToInt32(double value)
-{
-    if (std::isnan(value))
-        return 0;
-    if (value >= static_cast<double>(INT32_MAX))
-        return INT32_MAX;
-    if (value <= static_cast<double>(INT32_MIN))
-        return INT32_MIN;
-    return static_cast<int32_t>(std::lround(value));
 }
 
 const char* TrueFalse(bool flag)
