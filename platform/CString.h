@@ -30,7 +30,7 @@ public:
     char operator[](int index) const { return GetAt(index); }
     void SetAt(int index, char ch) { m_text.at(static_cast<size_t>(index)) = ch; }
 
-    // Comparisons: <0, 0, >0 like strcmp.
+    // Comparisons: <0, 0, >0 like strcmp (NULL compares as the empty text).
     int Compare(const char* other) const;
     int CompareNoCase(const char* other) const;
 
@@ -41,6 +41,7 @@ public:
     void Append(const char* text) { *this += text; }
     void AppendChar(char ch) { *this += ch; }
 
+    // Ranges that reach past either end are clipped to the text.
     CString Left(int count) const;
     CString Right(int count) const;
     CString Mid(int first) const;
@@ -67,8 +68,11 @@ private:
 CString operator+(const CString& a, const CString& b);
 CString operator+(const CString& a, const char* b);
 CString operator+(const char* a, const CString& b);
+CString operator+(const CString& a, char b);
 bool operator==(const CString& a, const CString& b);
 bool operator==(const CString& a, const char* b);
+bool operator==(const char* a, const CString& b);
 bool operator!=(const CString& a, const CString& b);
 bool operator!=(const CString& a, const char* b);
+bool operator!=(const char* a, const CString& b);
 bool operator<(const CString& a, const CString& b);

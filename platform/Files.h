@@ -57,6 +57,7 @@ private:
     std::string m_tempPath;
     void* m_file = nullptr;  // FILE*
     bool m_failed = false;
+    bool m_lastWasCr = false;  // a "\r\n" may be split across two writes
 };
 
 // Replaces a file's whole content atomically: temporary file beside it,

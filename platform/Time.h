@@ -18,10 +18,13 @@ struct SYSTEMTIME {
 
 // The local time now, read through the replaceable clock (platform/Clock.h).
 void GetLocalTime(SYSTEMTIME* out);
+// The same moment in UTC, for the computations that use the system time.
+void GetSystemTime(SYSTEMTIME* out);
 
 namespace platform {
 
-// 100 ns intervals since 1601-01-01 00:00 of the same (local) calendar time.
+// 100 ns intervals since 1601-01-01 00:00 of the same calendar time (no zone
+// conversion). 0 for a time that is not a valid date before 30828.
 uint64_t SystemTimeToFileTime100ns(const SYSTEMTIME& time);
 // The reverse; false when the count is out of range.
 bool FileTime100nsToSystemTime(uint64_t count, SYSTEMTIME* out);

@@ -35,7 +35,8 @@ public:
     // Queues a command id for the main window's command handler; returns at once.
     virtual void PostCommand(int commandId) = 0;
     // Runs the function on the user-interface thread and waits until it is done
-    // (called on that thread, it runs at once).
+    // (called on that thread, it runs at once). An exception the function
+    // throws reaches the caller.
     virtual void RunOnUiThread(const std::function<void()>& function) = 0;
     // Shows a modal message box on the user-interface thread and returns the
     // answer (IDOK, IDYES, ...).

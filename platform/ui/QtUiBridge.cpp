@@ -6,6 +6,8 @@
 #include <QThread>
 #include <QWidget>
 
+#include <exception>
+
 namespace platform {
 
 QtUiBridge::QtUiBridge(std::function<void(int)> commandHandler, QObject* parent)
@@ -31,7 +33,20 @@ void QtUiBridge::RunOnUiThread(const std::function<void()>& function) {
         function();
         return;
     }
-    QMetaObject::invokeMethod(this, [&function]() { function(); }, Qt::BlockingQueuedConnection);
+    // An exception must not unwind through the event loop; it is handed to
+    // the waiting caller instead, as if the function had run on its thread.
+    std::exception_ptr failure;
+    QMetaObject::invokeMethod(
+        this,
+        [&function, &failure]() {
+            try {
+                function();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        },
+        Qt::BlockingQueuedConnection);
+    if (failure) std::rethrow_exception(failure);
 }
 
 int QtUiBridge::MessageBox(const std::string& text, const std::string& caption, unsigned type) {
