@@ -96,7 +96,7 @@ private:
     };
 
     static CacheKey KeyOf(const SceneView& view);
-    static cv::Mat BuildRadiance(const SceneView& view, const CacheKey& key);
+    static void BuildRadiance(const SceneView& view, const CacheKey& key, cv::Mat& radiance);
     // Under m_mutex.
     const cv::Mat& CachedRadiance(const SceneView& view);
 

@@ -245,15 +245,17 @@ int32_t VirtualDaq::WriteLines(void* handle, uint8_t bits) {
     Task* task = FindTask(handle);
     if (!task) return DAQmxErrorInvalidTask;
     if (!m_present) return DAQmxErrorDeviceNotFound;
-    bool any = false;
+    bool written[2] = {false, false};
     for (const auto& ch : task->channels) {
         if (ch.kind != DaqChannelKind::DigitalOutput) continue;
-        any = true;
+        written[ch.port] = true;
         uint8_t& latch = m_latch[static_cast<size_t>(ch.port)];
         latch = static_cast<uint8_t>((latch & ~ch.lineMask) | (bits & ch.lineMask));
-        m_history.push_back(LatchChange{platform::GetClock().Now(), ch.port, latch});
     }
-    if (!any) return DAQmxErrorWrongChannelType;
+    if (!written[0] && !written[1]) return DAQmxErrorWrongChannelType;
+    for (int port = 0; port < 2; ++port) {
+        if (written[port]) m_history.push_back(LatchChange{platform::GetClock().Now(), port, m_latch[static_cast<size_t>(port)]});
+    }
     Publish();
     return DAQmxSuccess;
 }
