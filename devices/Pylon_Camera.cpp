@@ -7,7 +7,7 @@
 #include "devices/CameraFrame.h"
 #include "platform/Time.h"
 #include "platform/UiBridge.h"
-#include "support/Logs.h"
+#include "support/AppLogs.h"
 #include "support/Profile.h"
 
 uint64_t g_PylonLastInitAttempt = 0;
