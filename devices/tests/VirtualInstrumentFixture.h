@@ -24,7 +24,9 @@ protected:
         sim::VirtualDaq::Instance().Reset();
         {
             auto lock = sim::VirtualInstrument::Instance().Lock();
-            sim::VirtualInstrument::Instance().State() = sim::InstrumentState{};
+            sim::InstrumentState& state = sim::VirtualInstrument::Instance().State();
+            state = sim::InstrumentState{};
+            state.stageFocusMm = state.focusBestMm;
         }
         iniPath = platform::JoinPath(platform::PublicDocumentsFolder(), "Vellora.ini");
         WriteSettings("");
