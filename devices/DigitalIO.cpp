@@ -74,6 +74,21 @@ CString ArgumentError(const char* operation, long sourceLine, std::initializer_l
     return error;
 }
 
+// The port (0 or 1), then the line (0..7 on port 0, 0..3 on port 1).
+bool CheckPortAndLine(const char* operation, long sourceLine, int port, int line, CString* error) {
+    if (port != 0 && port != 1) {
+        *error = ArgumentError(operation, sourceLine, {"invalid port:", std::to_string(port), " must be between 0 and 1", ""});
+        return false;
+    }
+    if (line < 0 || line >= kLineCount[port]) {
+        *error = ArgumentError(operation, sourceLine,
+                               {"invalid port:", std::to_string(port), " must be between 0 and ",
+                                std::to_string(kLineCount[port] - 1)});
+        return false;
+    }
+    return true;
+}
+
 bool ValidPortLine(int port, int line) { return (port == 0 || port == 1) && line >= 0 && line < kLineCount[port]; }
 
 DIOPortLine TableEntry(int port, int line) {
@@ -359,17 +374,7 @@ bool configure_DIO_hw_line_type(int port, int line, CString* error) {
 }
 
 bool ConfigureDIOLineType(int port, int line, int type, CString* error) {
-    if (port != 0 && port != 1) {
-        *error = ArgumentError("ConfigureDIOLineType", __LINE__,
-                               {"invalid port:", std::to_string(port), " must be between 0 and 1", ""});
-        return false;
-    }
-    if (line < 0 || line >= kLineCount[port]) {
-        *error = ArgumentError("ConfigureDIOLineType", __LINE__,
-                               {"invalid port:", std::to_string(port), " must be between 0 and ",
-                                std::to_string(kLineCount[port] - 1)});
-        return false;
-    }
+    if (!CheckPortAndLine("ConfigureDIOLineType", __LINE__, port, line, error)) return false;
     {
         std::lock_guard<std::mutex> lock(g_DIOTableMutex);
         g_DIOPortTable[static_cast<size_t>(port)].resize(static_cast<size_t>(kLineCount[port]), DIOPortLine{0, 0});
@@ -390,17 +395,7 @@ bool ConfigureDIOLineType(int port, int line, int type, CString* error) {
 }
 
 bool GetDIOLineType(int port, int line, int* type, CString* error) {
-    if (port != 0 && port != 1) {
-        *error = ArgumentError("GetDIOLineType", __LINE__,
-                               {"invalid port:", std::to_string(port), " must be between 0 and 1", ""});
-        return false;
-    }
-    if (line < 0 || line >= kLineCount[port]) {
-        *error = ArgumentError("GetDIOLineType", __LINE__,
-                               {"invalid port:", std::to_string(port), " must be between 0 and ",
-                                std::to_string(kLineCount[port] - 1)});
-        return false;
-    }
+    if (!CheckPortAndLine("GetDIOLineType", __LINE__, port, line, error)) return false;
     *type = TableEntry(port, line).is_input ? 0 : 1;
     return true;
 }

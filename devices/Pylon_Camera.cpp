@@ -389,66 +389,53 @@ bool Pylon_Camera::GetPixelDepth(int* bits, CString* error) {
 
 bool Pylon_Camera::HasSfnc2() { return camera->GetSfncVersion() >= Pylon::Sfnc_2_0_0; }
 
-bool Pylon_Camera::GetGain(float* gain, CString* error) {
+bool Pylon_Camera::ReadFloatFeature(const char* node, float substitute, const char* failure, float* value,
+                                    CString* error) {
     if (!EnsureInitialized(error)) return false;
     if (!camera) {
-        *gain = 1.0f;
+        *value = substitute;
         return true;
     }
     try {
+        // Cameras with the older feature names are left alone.
         if (!HasSfnc2()) return true;
-        GenApi::CFloatPtr node(NodeMap(camera).GetNode("Gain"));
-        *gain = static_cast<float>(node->GetValue());
+        GenApi::CFloatPtr parameter(NodeMap(camera).GetNode(node));
+        *value = static_cast<float>(parameter->GetValue());
         return true;
     } catch (const GenICam::GenericException& e) {
-        *error = Formatted("Pylon_Camera::GetGain() : Error : %s", e.GetDescription());
+        *error = Formatted(failure, e.GetDescription());
         return false;
     }
+}
+
+bool Pylon_Camera::WriteFloatFeature(const char* node, const char* failure, float value, CString* error) {
+    if (!EnsureInitialized(error)) return false;
+    if (!camera) return true;
+    try {
+        if (!HasSfnc2()) return true;
+        GenApi::CFloatPtr parameter(NodeMap(camera).GetNode(node));
+        parameter->SetValue(value, true);
+        return true;
+    } catch (const GenICam::GenericException& e) {
+        *error = Formatted(failure, e.GetDescription());
+        return false;
+    }
+}
+
+bool Pylon_Camera::GetGain(float* gain, CString* error) {
+    return ReadFloatFeature("Gain", 1.0f, "Pylon_Camera::GetGain() : Error : %s", gain, error);
 }
 
 bool Pylon_Camera::SetGain(float gain, CString* error) {
-    if (!EnsureInitialized(error)) return false;
-    if (!camera) return true;
-    try {
-        if (!HasSfnc2()) return true;
-        GenApi::CFloatPtr node(NodeMap(camera).GetNode("Gain"));
-        node->SetValue(gain, true);
-        return true;
-    } catch (const GenICam::GenericException& e) {
-        *error = Formatted("Pylon_Camera::SetGain() : Error : %s", e.GetDescription());
-        return false;
-    }
+    return WriteFloatFeature("Gain", "Pylon_Camera::SetGain() : Error : %s", gain, error);
 }
 
 bool Pylon_Camera::GetExposureTime(float* exposure, CString* error) {
-    if (!EnsureInitialized(error)) return false;
-    if (!camera) {
-        *exposure = 1234.0f;
-        return true;
-    }
-    try {
-        if (!HasSfnc2()) return true;
-        GenApi::CFloatPtr node(NodeMap(camera).GetNode("ExposureTime"));
-        *exposure = static_cast<float>(node->GetValue());
-        return true;
-    } catch (const GenICam::GenericException& e) {
-        *error = Formatted("Pylon_Camera::GetExposureTime() : Error : %s", e.GetDescription());
-        return false;
-    }
+    return ReadFloatFeature("ExposureTime", 1234.0f, "Pylon_Camera::GetExposureTime() : Error : %s", exposure, error);
 }
 
 bool Pylon_Camera::SetExposureTime(float exposure, CString* error) {
-    if (!EnsureInitialized(error)) return false;
-    if (!camera) return true;
-    try {
-        if (!HasSfnc2()) return true;
-        GenApi::CFloatPtr node(NodeMap(camera).GetNode("ExposureTime"));
-        node->SetValue(exposure, true);
-        return true;
-    } catch (const GenICam::GenericException& e) {
-        *error = Formatted("Pylon_Camera::SetExposureTime() : Error : %s", e.GetDescription());
-        return false;
-    }
+    return WriteFloatFeature("ExposureTime", "Pylon_Camera::SetExposureTime() : Error : %s", exposure, error);
 }
 
 void Pylon_Camera::SelectOutputLine(const char* line, const char* userOutput) {

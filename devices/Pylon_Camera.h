@@ -51,6 +51,11 @@ private:
     CString ReadModelName();
     CString ReadSerialNumber();
     bool HasSfnc2();
+    // A float parameter by node name; without a camera the read gives the
+    // substitute value and the write does nothing. `failure` holds one %s for
+    // the library's text.
+    bool ReadFloatFeature(const char* node, float substitute, const char* failure, float* value, CString* error);
+    bool WriteFloatFeature(const char* node, const char* failure, float value, CString* error);
     // Points the line and user-output selectors at one output channel.
     void SelectOutputLine(const char* line, const char* userOutput);
 

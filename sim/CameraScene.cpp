@@ -49,6 +49,20 @@ void FillRows(cv::Mat& radiance, int top, int bottom, float value) {
     if (top < bottom) radiance.rowRange(top, bottom).setTo(value);
 }
 
+// Calls shade(pixel, distance) for the pixels of the view within `reach` of
+// (cx, cy), clipped to the view.
+template <class Shade>
+void ShadeAround(cv::Mat& r, double cx, double cy, double reach, Shade shade) {
+    const int x0 = std::max(0, static_cast<int>(std::floor(cx - reach)));
+    const int x1 = std::min(r.cols - 1, static_cast<int>(std::ceil(cx + reach)));
+    const int y0 = std::max(0, static_cast<int>(std::floor(cy - reach)));
+    const int y1 = std::min(r.rows - 1, static_cast<int>(std::ceil(cy + reach)));
+    for (int y = y0; y <= y1; ++y) {
+        float* row = r.ptr<float>(y);
+        for (int x = x0; x <= x1; ++x) shade(row[x], std::hypot(x - cx, y - cy));
+    }
+}
+
 void DrawBrightField(cv::Mat& r, const SceneView& view) {
     const ChannelGeometry g = ChannelGeometry::ForSensorHeight(view.sensorHeight);
     const int dy = view.top;
@@ -79,24 +93,16 @@ void DrawBrightField(cv::Mat& r, const SceneView& view) {
         }
     }
     for (const auto& cell : sample->cells) {
-        const double cx = cell.x - view.left, cy = cell.y - dy, rad = cell.radius;
-        const int x0 = std::max(0, static_cast<int>(std::floor(cx - rad - 3)));
-        const int x1 = std::min(r.cols - 1, static_cast<int>(std::ceil(cx + rad + 3)));
-        const int y0 = std::max(0, static_cast<int>(std::floor(cy - rad - 3)));
-        const int y1 = std::min(r.rows - 1, static_cast<int>(std::ceil(cy + rad + 3)));
-        for (int y = y0; y <= y1; ++y) {
-            float* row = r.ptr<float>(y);
-            for (int x = x0; x <= x1; ++x) {
-                const double d = std::hypot(x - cx, y - cy);
-                if (d < rad - 2) {
-                    row[x] = static_cast<float>(SceneLevels::kCellInside);
-                } else if (d < rad) {
-                    row[x] = static_cast<float>(SceneLevels::kCellRing);
-                } else if (d < rad + 2) {
-                    row[x] = static_cast<float>(SceneLevels::kCellHalo);
-                }
+        const double rad = cell.radius;
+        ShadeAround(r, cell.x - view.left, cell.y - dy, rad + 3, [rad](float& pixel, double d) {
+            if (d < rad - 2) {
+                pixel = static_cast<float>(SceneLevels::kCellInside);
+            } else if (d < rad) {
+                pixel = static_cast<float>(SceneLevels::kCellRing);
+            } else if (d < rad + 2) {
+                pixel = static_cast<float>(SceneLevels::kCellHalo);
             }
-        }
+        });
     }
 }
 
@@ -105,19 +111,11 @@ void AddFluorescence(cv::Mat& r, const SceneView& view, int type) {
     if (!view.sample) return;
     for (const auto& cell : view.sample->cells) {
         if (cell.fluorescentType != type) continue;
-        const double cx = cell.x - view.left, cy = cell.y - view.top, rad = cell.radius;
-        const int x0 = std::max(0, static_cast<int>(std::floor(cx - rad - 1)));
-        const int x1 = std::min(r.cols - 1, static_cast<int>(std::ceil(cx + rad + 1)));
-        const int y0 = std::max(0, static_cast<int>(std::floor(cy - rad - 1)));
-        const int y1 = std::min(r.rows - 1, static_cast<int>(std::ceil(cy + rad + 1)));
-        for (int y = y0; y <= y1; ++y) {
-            float* row = r.ptr<float>(y);
-            for (int x = x0; x <= x1; ++x) {
-                // A soft edge one pixel wide.
-                const double edge = std::clamp(rad + 0.5 - std::hypot(x - cx, y - cy), 0.0, 1.0);
-                row[x] += static_cast<float>(SceneLevels::kFluorescentCell * edge);
-            }
-        }
+        const double rad = cell.radius;
+        ShadeAround(r, cell.x - view.left, cell.y - view.top, rad + 1, [rad](float& pixel, double d) {
+            // A soft edge one pixel wide.
+            pixel += static_cast<float>(SceneLevels::kFluorescentCell * std::clamp(rad + 0.5 - d, 0.0, 1.0));
+        });
     }
 }
 
