@@ -43,7 +43,7 @@ CString DaqErrorText(int32 status) {
 
 std::string ReadSetting(const char* section, const char* key, int bufferSize) {
     std::vector<char> buffer(static_cast<size_t>(bufferSize) + 1, '\0');
-    if (!Tovanix::E_GetPrivateProfileString(section, key, "", buffer.data(), static_cast<uint32_t>(buffer.size()),
+    if (!Tovanix::E_GetPrivateProfileString(section, key, "", buffer.data(), static_cast<int>(buffer.size()),
                                             g_IniPath)) {
         return std::string();
     }
