@@ -5,6 +5,7 @@
 
 #include "app/VelloraApp.h"
 #include "devices/CameraFrame.h"
+#include "devices/CameraSettings.h"
 #include "platform/Time.h"
 #include "platform/UiBridge.h"
 #include "support/AppLogs.h"
@@ -112,15 +113,15 @@ bool Pylon_Camera::Initialize(CString* error, bool retry) {
     flipHorizontal = true;
     flipVertical = false;
 
-    CString section = model + " Settings";
+    const CString section = CameraSettingsSection(model);
     char buffer[32];
     int depth = 12;
-    if (!Tovanix::E_GetPrivateProfileString(section, "PixelDepth", "", buffer, sizeof buffer, g_IniPath) ||
+    if (!Tovanix::E_GetPrivateProfileString(section, CameraSettingsKey::kPixelDepth, "", buffer, sizeof buffer, g_IniPath) ||
         std::sscanf(buffer, "%d", &depth) != 1) {
         depth = 12;
     }
     double gain = 1.0;
-    if (!Tovanix::E_GetPrivateProfileString(section, "Gain", "", buffer, sizeof buffer, g_IniPath) ||
+    if (!Tovanix::E_GetPrivateProfileString(section, CameraSettingsKey::kGain, "", buffer, sizeof buffer, g_IniPath) ||
         std::sscanf(buffer, "%lf", &gain) != 1) {
         gain = 1.0;
     }

@@ -51,6 +51,17 @@ TEST_F(PylonCameraTest, InitializeOpensTheCameraAndAppliesItsModelSettings) {
     EXPECT_FALSE(Camera().open) << "the destructor closes the camera";
 }
 
+TEST_F(PylonCameraTest, UnusableModelSettingsAreShownButDoNotFailTheInitialisation) {
+    WriteSettings("[acA2440-35um Settings]\r\nPixelDepth=10\r\nGain=99\r\n");
+    auto camera = Opened();
+    EXPECT_TRUE(camera->IsInitialized());
+    const auto boxes = ui.ShownBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, "Pylon_Camera::SetPixelDepth() : Error invalid parameter value bits=10");
+    EXPECT_EQ(boxes[1].text.rfind("Pylon_Camera::SetGain() : Error : ", 0), 0u) << boxes[1].text;
+    EXPECT_EQ(Camera().parameters.pixelBits, 12);
+}
+
 TEST_F(PylonCameraTest, FriendlyNameGivesModelAndSerial) {
     struct Case {
         std::string model, serial;
