@@ -150,6 +150,9 @@ TEST_F(PixelinkCameraTest, StreamStopsForANewSizeAndRestartsOnTheNextGrab) {
     int width = 0, height = 0;
     EXPECT_TRUE(camera->GetImageSize(&width, &height, &error));
     EXPECT_EQ(width, 640);
+
+    EXPECT_FALSE(camera->SetImageSize(4000, 480, &error)) << "wider than the sensor";
+    EXPECT_EQ(error, "Error: Unable to set the ROI");
 }
 
 TEST_F(PixelinkCameraTest, FrameFetchRestartsTheStreamUpToThreeTimes) {
