@@ -153,34 +153,29 @@ CString Pylon_Camera::ReadSerialNumber() {
     return serial;
 }
 
-bool Pylon_Camera::GetModelName(CString* model, CString* error) {
+bool Pylon_Camera::ReadNamePart(CString (Pylon_Camera::*read)(), const char* substitute, const char* failure,
+                                CString* text, CString* error) {
     if (!EnsureInitialized(error)) return false;
     if (!camera) {
-        *model = "None";
+        *text = substitute;
         return true;
     }
     try {
-        *model = ReadModelName();
+        *text = (this->*read)();
         return true;
     } catch (const GenICam::GenericException& e) {
-        *error = WithDescription("Pylon_Camera::GetModelName() : Error : ", e);
+        *error = WithDescription(failure, e);
         return false;
     }
 }
 
+bool Pylon_Camera::GetModelName(CString* model, CString* error) {
+    return ReadNamePart(&Pylon_Camera::ReadModelName, "None", "Pylon_Camera::GetModelName() : Error : ", model, error);
+}
+
 bool Pylon_Camera::GetSerialNumber(CString* serial, CString* error) {
-    if (!EnsureInitialized(error)) return false;
-    if (!camera) {
-        *serial = "n/a";
-        return true;
-    }
-    try {
-        *serial = ReadSerialNumber();
-        return true;
-    } catch (const GenICam::GenericException& e) {
-        *error = WithDescription("Pylon_Camera::GetSerialNumber() : Error : ", e);
-        return false;
-    }
+    return ReadNamePart(&Pylon_Camera::ReadSerialNumber, "n/a", "Pylon_Camera::GetSerialNumber() : Error : ", serial,
+                        error);
 }
 
 bool Pylon_Camera::GetImageSize(int* width, int* height, CString* error) {

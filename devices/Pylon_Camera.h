@@ -50,6 +50,9 @@ private:
     // The camera's friendly name parts; these raise the library's exceptions.
     CString ReadModelName();
     CString ReadSerialNumber();
+    // One of the two above, caught; without a camera the substitute text.
+    bool ReadNamePart(CString (Pylon_Camera::*read)(), const char* substitute, const char* failure, CString* text,
+                      CString* error);
     bool HasSfnc2();
     // A float parameter by node name; without a camera the read gives the
     // substitute value and the write does nothing. `failure` holds one %s for
