@@ -62,6 +62,12 @@ public:
     bool RemoveExtension();
     bool MakeValidFileName();
 
+    // Shows the folder browser with the title, starting in the folder this
+    // text holds (the file-system root when empty). On OK the chosen folder
+    // replaces the text and the result is true; on Cancel it stays as it was.
+    // A dialog: defined in the support_ui library.
+    bool BrowseForFolder(const char* title);
+
     // Orders of texts: byte order compares characters as signed 8-bit
     // values (bytes from 128 up sort first); the no-case order folds a..z
     // to A..Z first. A text that is a prefix of another is the smaller.

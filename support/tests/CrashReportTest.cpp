@@ -1,0 +1,121 @@
+#include "support/CrashReport.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/Sync.h"
+#include "platform/UiBridge.h"
+#include "support/tests/LogTestSupport.h"
+
+namespace {
+
+using logtest::ReadFile;
+
+const char* const kNotEstablished = "UploadFile () : ftp connection not established.";
+
+class CrashReportTest : public logtest::LogTest {};
+
+TEST_F(CrashReportTest, ReportIsNamedByTheTimeAndTheUploadStopsWithoutAServer) {
+    platform::ScriptedUiBridge bridge;
+    platform::ScopedUiBridge scoped(bridge);
+    clock.SetWallTime(logtest::LocalTime(2025, 2, 6, 19, 5, 7));
+
+    EXPECT_FALSE(CreateDMP("Tessaly Vellora 1.2.3.4 (Feb  6 2025 10:00:00)", kExceptionAccessViolation, nullptr));
+
+    const std::string folder = (root / "DMP").string();
+    EXPECT_EQ(ReadFile(folder + "/2025_2_6_19_5_7.txt"),
+              "**** CreateDMP () ****\r\n"
+              "Date: 2025-2-6\r\n"
+              "Time: 19:5:7\r\n"
+              "Comment: Tessaly Vellora 1.2.3.4 (Feb  6 2025 10:00:00)\r\n"
+              "Computer: " + platform::GetComputerName() + "\r\n"
+              "dmp_directory: " + folder + "\r\n"
+              "ftp_addr: \r\n"
+              "ftp_user: \r\n"
+              "ftp_directory: \r\n"
+              "xc: C0000005\r\n");
+    EXPECT_NE(ReadFile(folder + "/2025_2_6_19_5_7.dmp").find("VELLORA PROCESS DUMP"), std::string::npos);
+
+    const std::string both = std::string(kNotEstablished) + "\n" + kNotEstablished;
+    ASSERT_EQ(bridge.ShownBoxes().size(), 1u);
+    EXPECT_EQ(bridge.ShownBoxes()[0].text, both);
+    EXPECT_NE(ReadFile(Path("LOG/Err_And_Info_2025_02_06.log")).find(kNotEstablished), std::string::npos);
+}
+
+TEST_F(CrashReportTest, UploadNeedsAServerAndAnExistingFile) {
+    Tovanix::String error;
+    EXPECT_FALSE(UpLoadFile(Path("DMP/x.dmp").c_str(), &error));
+    EXPECT_STREQ(error.c_str(), kNotEstablished);
+
+    g_FtpAddress = "ftp.example.invalid";
+    g_FtpUser = "service";
+    EXPECT_FALSE(UpLoadFile(Path("DMP/x.dmp").c_str(), &error));
+    EXPECT_EQ(std::string(error.c_str()), "UpLoadFile() : file " + Path("DMP/x.dmp") + " does not exist");
+    logtest::WriteFile(Path("DMP/x.dmp"), "dump");
+    EXPECT_FALSE(UpLoadFile(Path("DMP/x.dmp").c_str(), &error));
+    EXPECT_STREQ(error.c_str(), "Unable to connect to ftp.example.invalid as user service");
+    g_FtpAddress = "";
+    g_FtpUser = "";
+}
+
+TEST_F(CrashReportTest, UnwritableReportFolderIsReported) {
+    platform::ScriptedUiBridge bridge;
+    platform::ScopedUiBridge scoped(bridge);
+    iniPath = (root / "missing" / "Vellora.ini").c_str();  // DMP's parent does not exist
+    EXPECT_FALSE(CreateDMP("comment", kExceptionAccessViolation, nullptr));
+    ASSERT_EQ(bridge.ShownBoxes().size(), 1u);
+    EXPECT_EQ(bridge.ShownBoxes()[0].text, "CreateDMP () Unable to create directory: " + (root / "missing" / "DMP").string());
+}
+
+// A real access violation. The undefined-behaviour checker would stop the
+// process on the null store itself, before the signal the guard handles.
+__attribute__((noinline, no_sanitize("undefined"))) void WriteThroughNullPointer() {
+    volatile int* nowhere = nullptr;
+    *nowhere = 1;
+}
+
+// The fault happens in a forked child, which must end with exit code -1
+// after writing its report; the parent then reads what it left.
+TEST_F(CrashReportTest, FaultInAGuardedSectionLeavesAReportAndEndsTheProcess) {
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(
+        {
+            CrashGuard guard("ImageCapture.cpp", 321);
+            WriteThroughNullPointer();
+        },
+        ::testing::ExitedWithCode(255), "");
+
+    std::vector<std::filesystem::path> reports;
+    for (const auto& entry : std::filesystem::directory_iterator(root / "DMP")) {
+        reports.push_back(entry.path());
+    }
+    ASSERT_EQ(reports.size(), 2u);
+    std::sort(reports.begin(), reports.end());
+    EXPECT_EQ(reports[0].extension(), ".dmp");
+    EXPECT_EQ(reports[1].extension(), ".txt");
+    const std::string text = ReadFile(reports[1]);
+    EXPECT_EQ(text.rfind("**** CreateDMP () ****\r\nDate: ", 0), 0u);
+    EXPECT_NE(text.find("\r\nComment: Tessaly Vellora 1.2.3.4 ("), std::string::npos);
+    EXPECT_NE(text.find("\r\nxc: C0000005\r\n"), std::string::npos);
+    const std::string dump = ReadFile(reports[0]);
+    EXPECT_NE(dump.find("signal: 11"), std::string::npos);
+    EXPECT_NE(dump.find("fault_address: 0x0000000000000000"), std::string::npos);
+
+    std::string errors;
+    for (const auto& entry : std::filesystem::directory_iterator(root / "LOG")) {
+        errors += ReadFile(entry.path());
+    }
+    EXPECT_NE(errors.find("\tImageCapture.cpp\t321\tException during acquisition.\r\n"), std::string::npos);
+}
+
+TEST_F(CrashReportTest, FaultOutsideAGuardIsNotReported) {
+    GTEST_FLAG_SET(death_test_style, "fast");
+    { CrashGuard installsTheHandler("ImageCapture.cpp", 1); }
+    EXPECT_DEATH(
+        {
+            WriteThroughNullPointer();
+        },
+        "");
+    EXPECT_FALSE(std::filesystem::exists(root / "DMP"));
+}
+
+}  // namespace
