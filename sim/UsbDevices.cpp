@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/Files.h"
 #include "platform/Folders.h"
@@ -54,6 +56,10 @@ std::string UsbDeviceListPath() {
 bool WriteUsbDeviceList(const std::vector<UsbDevice>& devices, const std::string& path) {
     std::string text;
     for (const auto& device : devices) text += device.description + "\t" + device.deviceType + "\n";
+    // The program-data folder does not exist yet on a new machine.
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty()) std::filesystem::create_directories(folder, ec);
     return platform::WriteFileAtomically(path, text.data(), text.size());
 }
 

@@ -1,0 +1,27 @@
+# Starts the program on the offscreen platform with fresh machine folders,
+# lets it close itself, and checks that it found the virtual instrument's
+# pumps and stage on their serial lines.
+#   cmake -DPROGRAM=<vellora> -DWORK=<folder> -P SmokeTest.cmake
+file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}/PublicDocuments" "${WORK}/ProgramData" "${WORK}/Program")
+set(ENV{QT_QPA_PLATFORM} offscreen)
+set(ENV{VELLORA_EXIT_AFTER_MS} 3000)
+set(ENV{VELLORA_PUBLIC_DOCUMENTS} "${WORK}/PublicDocuments")
+set(ENV{VELLORA_PROGRAM_DATA} "${WORK}/ProgramData")
+set(ENV{VELLORA_PROGRAM_DIR} "${WORK}/Program")
+execute_process(COMMAND "${PROGRAM}" RESULT_VARIABLE result TIMEOUT 50)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "vellora ended with ${result}")
+endif()
+file(GLOB reports "${WORK}/PublicDocuments/Tessaly/Vellora/LOG/ReInitializeSerialPortDevices_*.log")
+if(NOT reports)
+  message(FATAL_ERROR "no serial discovery report was written")
+endif()
+list(GET reports 0 report)
+file(READ "${report}" text)
+foreach(expected "Tecan pumps detected on COM5" "COM6")
+  string(FIND "${text}" "${expected}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the discovery report lacks \"${expected}\":\n${text}")
+  endif()
+endforeach()
