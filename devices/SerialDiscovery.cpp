@@ -28,7 +28,7 @@ constexpr int kHighestComPort = 99;
 constexpr uint32_t kQueryTimeoutMs = 200;
 constexpr unsigned int kStageProbeTimeoutMs = 500;
 constexpr int kRecoveryTries = 10;
-constexpr const char* kSupportContact = "support@tessaly.com";
+constexpr const char* kSupportContact = "Tessaly support";
 
 // Report lines end with CR LF like every text file of the program.
 void Report(FILE* file, const char* format, ...) __attribute__((format(printf, 2, 3)));
