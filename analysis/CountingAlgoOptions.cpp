@@ -71,17 +71,6 @@ const char* TrueFalse(bool flag)
     return flag ? "true" : "false";
 }
 
-CString Formatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
-CString Formatted(const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    CString text;
-    text.FormatV(format, args);
-    va_end(args);
-    return text;
-}
-
 }  // namespace
 
 double ReadImagePixelsPerMm()
@@ -131,7 +120,7 @@ bool CountingAlgoOptions::LoadFromFile(const char* path, Tovanix::String& proble
             problems.Append(bound.problem);
     if (!problems.HasText())
         return true;
-    const CString header = Formatted("File: %s\nSection [%s]\nHas the following problems:\n", path, kSection);
+    const CString header = CString::Formatted("File: %s\nSection [%s]\nHas the following problems:\n", path, kSection);
     problems.Insert(0, header.GetString(), -1);
     return false;
 }
@@ -176,14 +165,14 @@ void CountingAlgoOptions::AppendDescription(CStringArray& lines)
     if (image_pixels_per_mm == 0)
         image_pixels_per_mm = ReadImagePixelsPerMm();
     lines.Add("# ******* Circular cell detection algo parameters ********");
-    lines.Add(Formatted("#pixels_per_mm=%3.1lf", image_pixels_per_mm));
-    lines.Add(Formatted("#ROI.left=%d", Left));
-    lines.Add(Formatted("#ROI.right=%d", Right));
-    lines.Add(Formatted("#ROI.top=%d", Top));
-    lines.Add(Formatted("#ROI.bottom=%d", Bottom));
+    lines.Add(CString::Formatted("#pixels_per_mm=%3.1lf", image_pixels_per_mm));
+    lines.Add(CString::Formatted("#ROI.left=%d", Left));
+    lines.Add(CString::Formatted("#ROI.right=%d", Right));
+    lines.Add(CString::Formatted("#ROI.top=%d", Top));
+    lines.Add(CString::Formatted("#ROI.bottom=%d", Bottom));
     lines.Add("");
-    lines.Add(Formatted("#NUM_FILTERS=%d", 2));
-    lines.Add(Formatted("#b_edge_processing=%s", TrueFalse(EdgeProcessing)));
+    lines.Add(CString::Formatted("#NUM_FILTERS=%d", 2));
+    lines.Add(CString::Formatted("#b_edge_processing=%s", TrueFalse(EdgeProcessing)));
     lines.Add("");
     const struct {
         bool mfilter;
@@ -198,19 +187,19 @@ void CountingAlgoOptions::AppendDescription(CStringArray& lines)
                   CFilter2, CFilterThreshold2, CFilterMinSize2, ProximityFilteringWithinType2}};
     for (int t = 1; t <= 2; ++t) {
         const auto& o = types[t - 1];
-        lines.Add(Formatted("# *** Morphological Filter %d Options ****", t));
-        lines.Add(Formatted("#morph_filter[%d]=%s", t, TrueFalse(o.mfilter)));
-        lines.Add(Formatted("#radius[%d]=%5.3lf\tum", t, o.radius));
-        lines.Add(Formatted("#radius[%d]=%5.3lf\tpixels", t, o.radius / 1000.0 * image_pixels_per_mm));
-        lines.Add(Formatted("#radius_sweep[idx]=%d", o.sweep));
-        lines.Add(Formatted("#samples[%d]=%d", t, o.samples));
-        lines.Add(Formatted("#mthreshold[%d]=%d", t, o.mthreshold));
-        lines.Add(Formatted("#use_inner_ring[%d]=%s", t, TrueFalse(o.innerRing)));
-        lines.Add(Formatted("# *** Count Filter %d Options ****", t));
-        lines.Add(Formatted("#count_filter=%s", TrueFalse(o.cfilter)));
-        lines.Add(Formatted("#threshold[%d]=%d", t, o.threshold));
-        lines.Add(Formatted("#min_size[%d]=%d", t, o.minSize));
-        lines.Add(Formatted("#proximity_filtering_per_type[%d]=%s", t, TrueFalse(o.proximity)));
+        lines.Add(CString::Formatted("# *** Morphological Filter %d Options ****", t));
+        lines.Add(CString::Formatted("#morph_filter[%d]=%s", t, TrueFalse(o.mfilter)));
+        lines.Add(CString::Formatted("#radius[%d]=%5.3lf\tum", t, o.radius));
+        lines.Add(CString::Formatted("#radius[%d]=%5.3lf\tpixels", t, o.radius / 1000.0 * image_pixels_per_mm));
+        lines.Add(CString::Formatted("#radius_sweep[idx]=%d", o.sweep));
+        lines.Add(CString::Formatted("#samples[%d]=%d", t, o.samples));
+        lines.Add(CString::Formatted("#mthreshold[%d]=%d", t, o.mthreshold));
+        lines.Add(CString::Formatted("#use_inner_ring[%d]=%s", t, TrueFalse(o.innerRing)));
+        lines.Add(CString::Formatted("# *** Count Filter %d Options ****", t));
+        lines.Add(CString::Formatted("#count_filter=%s", TrueFalse(o.cfilter)));
+        lines.Add(CString::Formatted("#threshold[%d]=%d", t, o.threshold));
+        lines.Add(CString::Formatted("#min_size[%d]=%d", t, o.minSize));
+        lines.Add(CString::Formatted("#proximity_filtering_per_type[%d]=%s", t, TrueFalse(o.proximity)));
     }
-    lines.Add(Formatted("#cross_type_filtering=%s", TrueFalse(ProximityFilteringBetweenType1_2)));
+    lines.Add(CString::Formatted("#cross_type_filtering=%s", TrueFalse(ProximityFilteringBetweenType1_2)));
 }

@@ -36,16 +36,11 @@ void Report(FILE* file, const char* format, ...) {
     if (!file) return;
     va_list args;
     va_start(args, format);
-    int length = std::vsnprintf(nullptr, 0, format, args);
+    CString text;
+    text.FormatV(format, args);
     va_end(args);
-    if (length < 0) return;
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    va_start(args, format);
-    std::vsnprintf(text.data(), text.size(), format, args);
-    va_end(args);
-    text.pop_back();
     std::string out;
-    for (char ch : text) {
+    for (char ch : text.str()) {
         if (ch == '\n' && (out.empty() || out.back() != '\r')) out += '\r';
         out += ch;
     }

@@ -221,3 +221,12 @@ bool operator!=(const CString& a, const CString& b) { return !(a == b); }
 bool operator!=(const CString& a, const char* b) { return !(a == b); }
 bool operator!=(const char* a, const CString& b) { return !(b == a); }
 bool operator<(const CString& a, const CString& b) { return a.str() < b.str(); }
+
+CString CString::Formatted(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    CString text;
+    text.FormatV(format, args);
+    va_end(args);
+    return text;
+}

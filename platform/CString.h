@@ -19,6 +19,8 @@ public:
     void Format(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void AppendFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void FormatV(const char* format, va_list args);
+    // A new text made with printf-style formatting.
+    static CString Formatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
     int GetLength() const { return static_cast<int>(m_text.size()); }
     bool IsEmpty() const { return m_text.empty(); }

@@ -19,16 +19,6 @@ AppLogSources g_sources;
 
 const char* SourceText(const CString* text) { return text ? text->GetString() : ""; }
 
-CString FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
-CString FormatText(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    CString text;
-    text.FormatV(format, args);
-    va_end(args);
-    return text;
-}
-
 CString DatedPath(const char* pattern) {
     SYSTEMTIME now;
     GetLocalTime(&now);
@@ -70,7 +60,7 @@ void LogErrAndInfo(const char* sourceFile, int sourceLine, const char* message, 
     std::snprintf(relative, sizeof relative, "LOG\\Err_And_Info_%04u_%02u_%02u.log", now.wYear, now.wMonth, now.wDay);
     const CString path = DataRootPath(relative);
 
-    std::string row = FormatText("%s\t%02u:%02u:%02u\t%s\t%ld\t%s\r\n", SourceText(g_sources.fileVersion), now.wHour,
+    std::string row = CString::Formatted("%s\t%02u:%02u:%02u\t%s\t%ld\t%s\r\n", SourceText(g_sources.fileVersion), now.wHour,
                                  now.wMinute, now.wSecond, sourceFile ? sourceFile : "",
                                  static_cast<long>(sourceLine), message ? message : "")
                           .str();
@@ -123,7 +113,7 @@ bool AddPumpLogLine(const char* timingLine) {
 void LogScriptLine(const char* scriptName, const char* lineText) {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    CString row = FormatText("%s\t%02u:%02u:%02u\t%s\t%s", SourceText(g_sources.fileVersion), now.wHour, now.wMinute,
+    CString row = CString::Formatted("%s\t%02u:%02u:%02u\t%s\t%s", SourceText(g_sources.fileVersion), now.wHour, now.wMinute,
                              now.wSecond, scriptName ? scriptName : "", lineText ? lineText : "");
     AddCachedRow(DatedPath("LOG\\Script_%04u_%02u_%02u.log"), "version\ttime\tScript\tline", row);
 }
@@ -131,7 +121,7 @@ void LogScriptLine(const char* scriptName, const char* lineText) {
 void LogCustomerUIAction(const char* action, const char* stateName, const char* info) {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    CString row = FormatText("%s\t%02u:%02u:%02u\t%s\t%s\t%s", SourceText(g_sources.fileVersion), now.wHour,
+    CString row = CString::Formatted("%s\t%02u:%02u:%02u\t%s\t%s\t%s", SourceText(g_sources.fileVersion), now.wHour,
                              now.wMinute, now.wSecond, action ? action : "", stateName ? stateName : "",
                              info ? info : "");
     AddCachedRow(DatedPath("LOG\\CustomerUI_%04u_%02u_%02u.log"), "version\ttime\tAction\tStateName\tInfo", row);
