@@ -114,7 +114,10 @@ bool CountFilter(const cv::Mat& image, int left, int right, int top, int bottom,
     const CountWindow window = CountFilterWindow(left, right, top, bottom, radius, image.size());
     if (window.IsEmpty())
         return true;
-    const int64_t depthCap = 2 * static_cast<int64_t>(radius) * radius;
+    // 2r^2 passes the int64 range only for the most negative radius, which a
+    // nonsensical parameter file can still produce; such a cap means no cap.
+    const int64_t squared = static_cast<int64_t>(radius) * radius;
+    const int64_t depthCap = squared > INT64_MAX / 2 ? INT64_MAX : 2 * squared;
 
     // The visit mask is kept per thread between calls: a counting run calls
     // this once per trial radius on images of one size, and only the window

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -101,6 +102,13 @@ TEST(CountFilter, WindowEdgesAndEmptyWindow)
     Counted zero;
     zero.Run(ImageWith({{20, 30, 3, 3}}), 0, false, 0);
     EXPECT_TRUE(zero.detections.empty());
+
+    // The most negative radius (a parameter file's nonsense) widens the
+    // window to the whole image; its depth cap must not overflow.
+    Counted widest;
+    widest.Run(ImageWith({{20, 30, 3, 3}}), 1, false, INT32_MIN);
+    ASSERT_EQ(widest.detections.size(), 1u);
+    EXPECT_EQ(widest.detections[0].x, 21);
 
     // A region far past the image is clipped, never read outside it.
     std::vector<CellDetection> list;

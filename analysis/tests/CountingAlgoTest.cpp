@@ -131,6 +131,54 @@ TEST(CountingAlgo, FindsEveryRingOnceAtItsCentreAndNothingElse)
         EXPECT_EQ(hits[i], 1) << "cell at " << synthetic.centres[i].x << "," << synthetic.centres[i].y;
 }
 
+TEST(CountingAlgo, TwoTypesAndTheThinningBetweenThem)
+{
+    // Type 2 set up as type 1 finds the same cells with the same scores.
+    SyntheticCellSpec spec;
+    spec.cellCount = 8;
+    const SyntheticCellImage synthetic = MakeSyntheticCellImage(spec);
+    CountingAlgoOptions o = RingCountingOptions(spec.size);
+    o.MFilter2 = o.CFilter2 = o.ProximityFilteringWithinType2 = o.UseInnerRing2 = true;
+    o.ObjectRadius2 = o.ObjectRadius1;
+    o.ObjectRadiusSweep2 = o.ObjectRadiusSweep1;
+    o.MFilterSamples2 = o.MFilterSamples1;
+    o.MFilterThreshold2 = o.MFilterThreshold1;
+    o.CFilterThreshold2 = o.CFilterThreshold1;
+    o.CFilterMinSize2 = o.CFilterMinSize1;
+
+    {
+        SCOPED_TRACE("without thinning between types both lists hold every cell");
+        o.ProximityFilteringBetweenType1_2 = false;
+        std::vector<std::vector<CellDetection>> found;
+        ASSERT_TRUE(CountingAlgo(synthetic.image, o, found));
+        ASSERT_EQ(found[0].size(), synthetic.centres.size());
+        ASSERT_EQ(found[1].size(), found[0].size());
+        for (size_t i = 0; i < found[0].size(); ++i) {
+            EXPECT_EQ(found[1][i].x, found[0][i].x);
+            EXPECT_EQ(found[1][i].y, found[0][i].y);
+            EXPECT_EQ(found[1][i].score, found[0][i].score);
+        }
+    }
+    {
+        SCOPED_TRACE("with it the ties go to type 1; what the caller passed in stays first");
+        o.ProximityFilteringBetweenType1_2 = true;
+        std::vector<std::vector<CellDetection>> found(2);
+        found[0].push_back(At(-100, -100, 1, 1));
+        ASSERT_TRUE(CountingAlgo(synthetic.image, o, found));
+        ASSERT_EQ(found[0].size(), synthetic.centres.size() + 1);
+        EXPECT_EQ(found[0][0].x, -100);
+        EXPECT_TRUE(found[1].empty());
+    }
+    {
+        SCOPED_TRACE("a type-2 count threshold above every response counts nothing");
+        o.CFilterThreshold2 = 65536;
+        std::vector<std::vector<CellDetection>> found;
+        ASSERT_TRUE(CountingAlgo(synthetic.image, o, found));
+        EXPECT_EQ(found[0].size(), synthetic.centres.size());
+        EXPECT_TRUE(found[1].empty());
+    }
+}
+
 TEST(CountingAlgo, UnfilteredPixelsAreNeverCounted)
 {
     // A featureless image brighter than the count threshold. Trial radii

@@ -125,6 +125,30 @@ TEST(Profiles, MeniscusOfASyntheticChannel)
     EXPECT_FLOAT_EQ(leaning.form, 30.0f);
 }
 
+TEST(Profiles, MeniscusNearTheLeftEdgeMeasuresItsFormInsideTheImage)
+{
+    // A reference line at column 40 and the meniscus at column 100: the form
+    // window runs from column 0 (not 100 - 160) to 260, and a and b count
+    // from column 0. Band A (rows 166..206) has the meniscus 12 columns right
+    // of band B's.
+    cv::Mat image(600, 400, CV_16UC1, cv::Scalar(2000));
+    for (int y = 140; y <= 460; ++y) {
+        uint16_t* row = image.ptr<uint16_t>(y);
+        for (int x = 38; x <= 42; ++x)
+            row[x] = 600;
+        const int x = y < 207 ? 112 : 100;
+        row[x - 2] = row[x + 2] = 900;
+        row[x - 1] = row[x + 1] = 700;
+        row[x] = 500;
+    }
+    MeniscusResult result;
+    ASSERT_TRUE(FindMeniscus(image, result, 100, 500));
+    ASSERT_TRUE(result.found);
+    EXPECT_EQ(result.meniscus_x, 100);
+    ASSERT_TRUE(result.form_valid);
+    EXPECT_FLOAT_EQ(result.form, 30.0f);
+}
+
 TEST(Profiles, MeniscusRefusalsAndMisses)
 {
     const cv::Mat flat(600, 1200, CV_16UC1, cv::Scalar(2000));
