@@ -93,6 +93,10 @@ TEST_F(DigitalIOTest, InterlockInputsFollowTheSensorKeysAndBadKeysAreLogged) {
     std::filesystem::create_directories(root / "LOG");
     const CString dataRoot = root.string().c_str();
     SetAppLogSources({&dataRoot, nullptr, nullptr, nullptr});
+    // The logs must not keep a pointer to this test's text, however the test ends.
+    struct ForgetLogSources {
+        ~ForgetLogSources() { SetAppLogSources({}); }
+    } forgetLogSources;
     auto logText = [&root] {
         std::string text;
         for (const auto& entry : std::filesystem::directory_iterator(root / "LOG")) {
@@ -145,7 +149,6 @@ TEST_F(DigitalIOTest, InterlockInputsFollowTheSensorKeysAndBadKeysAreLogged) {
             EXPECT_EQ(log.find("is missing or invalid"), std::string::npos) << c.settings << log;
         }
     }
-    SetAppLogSources({});
 }
 
 TEST_F(DigitalIOTest, BusyDeviceFailsAfterOneSecondWithoutTouchingDeviceOrTables) {
