@@ -107,6 +107,8 @@ PXL_RETURN_CODE PxLGetCameraInfo(HANDLE hCamera, CAMERA_INFO* info) {
 }
 
 PXL_RETURN_CODE PxLGetFeature(HANDLE hCamera, U32 featureId, U32* flags, U32* numberParams, float* params) {
+    // A camera unplugged (or switched off with the instrument) after it was opened answers no more.
+    if (!Camera().IsPresent(sim::CameraMake::Pixelink)) return ApiNoCameraError;
     auto lock = Camera().Lock();
     if (hCamera != kHandle || !g_initialised) return ApiInvalidHandleError;
     const U32 count = ParameterCount(featureId);
@@ -138,6 +140,7 @@ PXL_RETURN_CODE PxLGetFeature(HANDLE hCamera, U32 featureId, U32* flags, U32* nu
 }
 
 PXL_RETURN_CODE PxLSetFeature(HANDLE hCamera, U32 featureId, U32, U32 numberParams, const float* params) {
+    if (!Camera().IsPresent(sim::CameraMake::Pixelink)) return ApiNoCameraError;
     auto lock = Camera().Lock();
     if (hCamera != kHandle || !g_initialised) return ApiInvalidHandleError;
     const U32 count = ParameterCount(featureId);

@@ -1,8 +1,12 @@
 #include "devices/DigitalIO.h"
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "VirtualInstrumentFixture.h"
+#include "support/AppLogs.h"
 
 namespace {
 
@@ -81,6 +85,91 @@ TEST_F(DigitalIOTest, MappingChecksReportEveryCollisionAndKeepThePreviousTable) 
         EXPECT_EQ(g_DIOLineNumber[7], 4) << "the table keeps its contents";
         EXPECT_EQ(g_DIOLineNumber[5], 2);
     }
+}
+
+TEST_F(DigitalIOTest, InterlockInputsFollowTheSensorKeysAndBadKeysAreLogged) {
+    // The error-and-info log goes to a data root of this test's own.
+    const std::filesystem::path root = std::filesystem::path(platform::PublicDocumentsFolder()) / "InterlockLog";
+    std::filesystem::create_directories(root / "LOG");
+    const CString dataRoot = root.string().c_str();
+    SetAppLogSources({&dataRoot, nullptr, nullptr, nullptr});
+    // The logs must not keep a pointer to this test's text, however the test ends.
+    struct ForgetLogSources {
+        ~ForgetLogSources() { SetAppLogSources({}); }
+    } forgetLogSources;
+    auto logText = [&root] {
+        std::string text;
+        for (const auto& entry : std::filesystem::directory_iterator(root / "LOG")) {
+            std::ifstream file(entry.path(), std::ios::binary);
+            std::stringstream content;
+            content << file.rdbuf();
+            text += content.str();
+        }
+        return text;
+    };
+    const std::string leds = "LED0_line=0\r\nLED1_line=1\r\nLED2_line=2\r\nLED3_line=3\r\n";
+    struct Case {
+        std::string settings;
+        int cartridgeType, clampType;  // 1 output, 0 input, of port 0 lines 4 and 5
+        const char* logged;            // the key named in the log, or none
+        int cartridgeHigh;
+    };
+    const Case cases[] = {
+        // No Mapping key: the lines are assigned and checked, but none is an input.
+        {"Cartridge_Port=0\r\nCartridge_Line=4\r\nClamp_Port=0\r\nClamp_Line=5\r\n", 1, 1, nullptr, 1},
+        {"Mapping=interlock\r\nCartridge_Port=0\r\nCartridge_Line=4\r\nClamp_Port=0\r\nClamp_Line=5\r\n"
+         "Cartridge_StateForLogicHigh=0\r\n",
+         0, 0, nullptr, 0},
+        // Held at line 7 by the mapping, but not a line of port 0 for the interlock.
+        {"Mapping=Interlock\r\nCartridge_Port=0\r\nCartridge_Line=4\r\nClamp_Port=0\r\nClamp_Line=9\r\n", 0, 1,
+         "Clamp_Line", 1},
+        {"Mapping=Interlock\r\nCartridge_Port=x\r\nCartridge_Line=4\r\nClamp_Port=0\r\nClamp_Line=5\r\n", 1, 1,
+         "Cartridge_Port", 1},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(root / "LOG");
+        std::filesystem::create_directories(root / "LOG");
+        WriteSettings("[DIO_Config]\r\n" + leds + c.settings);
+        CString error;
+        ASSERT_TRUE(LoadDIOMapping(&error)) << error.GetString();
+        int cartridge = -1, clamp = -1;
+        ASSERT_TRUE(GetDIOLineType(0, 4, &cartridge, &error));
+        ASSERT_TRUE(GetDIOLineType(0, 5, &clamp, &error));
+        EXPECT_EQ(cartridge, c.cartridgeType) << c.settings;
+        EXPECT_EQ(clamp, c.clampType) << c.settings;
+        EXPECT_EQ(g_DIOLineStateForLogicHigh[7], c.cartridgeHigh) << c.settings;
+        EXPECT_EQ(g_DIOLineStateForLogicHigh[8], 1) << c.settings;
+        const std::string log = logText();
+        if (c.logged) {
+            const std::string expected =
+                std::string("ExperimentSettings.ini [DIO_Config] ") + c.logged + " is missing or invalid";
+            EXPECT_NE(log.find("\tDigitalIO\t"), std::string::npos) << log;
+            EXPECT_NE(log.find(expected), std::string::npos) << log;
+        } else {
+            EXPECT_EQ(log.find("is missing or invalid"), std::string::npos) << c.settings << log;
+        }
+    }
+}
+
+TEST_F(DigitalIOTest, BusyDeviceFailsAfterOneSecondWithoutTouchingDeviceOrTables) {
+    Start();
+    CString error;
+    ASSERT_TRUE(SetDIOOutputLineState(0, 1, true, &error)) << error.GetString();
+    const int calls = Daq().CallCount();
+    // Another thread holds the device.
+    ASSERT_TRUE(g_DIOSemaphore->Wait(0));
+    unsigned char value = 0;
+    EXPECT_FALSE(read_port0(&value, &error));
+    EXPECT_EQ(error, "read_port0() : Timeout after waiting 1 second to access NI USB-6001 device.");
+    EXPECT_FALSE(set_port0(0x00, &error));
+    EXPECT_EQ(error, "set_port0() : Timeout after waiting 1 second to access NI USB-6001 device.");
+    EXPECT_EQ(g_DIOPortTable[0][1].state, 1) << "the remembered output stays";
+    EXPECT_FALSE(Initialize_DIO(&error, true));
+    EXPECT_EQ(error, "Initialize_DIO() : Timeout after waiting 1 second to access NI USB-6001 device.");
+    EXPECT_EQ(Daq().CallCount(), calls);
+    EXPECT_EQ(g_DIOSemaphore->Count(), 0) << "a failed wait gives nothing back";
+    g_DIOSemaphore->Release();
+    EXPECT_TRUE(read_port0(&value, &error)) << error.GetString();
 }
 
 TEST_F(DigitalIOTest, LinesAreCheckedBeforeTheDeviceIsTouched) {

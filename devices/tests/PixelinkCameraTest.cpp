@@ -184,6 +184,28 @@ TEST_F(PixelinkCameraTest, UnknownPixelFormatFailsBeforeAnyFetch) {
     EXPECT_EQ(Camera().counters.frameFetches, 0);
 }
 
+TEST_F(PixelinkCameraTest, AnUnpluggedCameraFailsItsReadsWithTheirTexts) {
+    auto camera = Opened();
+    CString error;
+    double degrees = 0;
+    ASSERT_TRUE(camera->GetTemperature(&degrees, &error)) << error.GetString();
+    EXPECT_DOUBLE_EQ(degrees, Camera().identity.temperatureC);
+
+    ChangeCamera([](sim::CameraDeviceState& s) { s.identity.attached = false; });
+    EXPECT_FALSE(camera->GetTemperature(&degrees, &error));
+    EXPECT_EQ(error, "Error: Unable to get the camera sensor temperature");
+    int width = 0, height = 0;
+    EXPECT_FALSE(camera->GetImageSize(&width, &height, &error));
+    EXPECT_EQ(error, "PxLGetFeature returned 0x80000010 (Error)\n");
+    // The other reads and the grab leave the text as it was.
+    error = "untouched";
+    float gain = 0;
+    EXPECT_FALSE(camera->GetGain(&gain, &error));
+    cv::Mat frame;
+    EXPECT_FALSE(camera->CaptureSingleFrame(&frame, &error));
+    EXPECT_EQ(error, "untouched");
+}
+
 TEST_F(PixelinkCameraTest, DigitalOutputsAlwaysReportOn) {
     Pixelink_Camera camera;
     CString error;

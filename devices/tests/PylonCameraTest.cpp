@@ -51,6 +51,35 @@ TEST_F(PylonCameraTest, InitializeOpensTheCameraAndAppliesItsModelSettings) {
     EXPECT_FALSE(Camera().open) << "the destructor closes the camera";
 }
 
+TEST_F(PylonCameraTest, InitializeMirrorsColumnsOnlyAndLaterGrabsFollowTheFlags) {
+    auto camera = Opened();
+    {
+        auto lock = sim::VirtualInstrument::Instance().Lock();
+        sim::VirtualInstrument::Instance().State().sample.cells = {{200, 700, 10, 1}};
+    }
+    SetLed(1, true);
+    CString error;
+    ASSERT_TRUE(camera->SetExposureTime(5000, &error)) << error.GetString();
+    // Where the glowing cell shows, and where it must not.
+    auto expectCellAt = [&](int row, int column, const char* flags) {
+        cv::Mat frame;
+        ASSERT_TRUE(camera->CaptureSingleFrame(&frame, &error)) << error.GetString();
+        EXPECT_GT(frame.at<uint16_t>(row, column), 20000) << flags;
+        EXPECT_LT(frame.at<uint16_t>(2047 - row, 2447 - column), 5000) << flags;
+    };
+    expectCellAt(700, 2447 - 200, "as initialised: columns mirrored");
+    struct Case {
+        bool vertical, horizontal;
+        int row, column;
+        const char* flags;
+    };
+    for (const Case& c : {Case{true, false, 2047 - 700, 200, "vertical"}, Case{false, false, 700, 200, "none"}}) {
+        camera->SetFlipVertical(c.vertical);
+        camera->SetFlipHorizontal(c.horizontal);
+        expectCellAt(c.row, c.column, c.flags);
+    }
+}
+
 TEST_F(PylonCameraTest, UnusableModelSettingsAreShownButDoNotFailTheInitialisation) {
     WriteSettings("[acA2440-35um Settings]\r\nPixelDepth=10\r\nGain=99\r\n");
     auto camera = Opened();
