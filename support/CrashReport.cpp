@@ -1,5 +1,6 @@
 #include "support/CrashReport.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <execinfo.h>
@@ -242,6 +243,15 @@ void CrashGuard::OnFault(int signalNumber, siginfo_t* info, void* machineContext
         signal(signalNumber, SIG_DFL);
         raise(signalNumber);
         return;
+    }
+    // One report per process: another thread faulting meanwhile would write
+    // into the same files (they are named by the second), so it waits for the
+    // first to end the process.
+    static std::atomic_flag reporting = ATOMIC_FLAG_INIT;
+    if (reporting.test_and_set()) {
+        for (;;) {
+            pause();
+        }
     }
     CrashContext context{signalNumber, info, machineContext};
     WriteCrashReport(ExceptionCodeForSignal(signalNumber), &context);

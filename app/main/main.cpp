@@ -21,6 +21,7 @@
 #include "platform/ui/QtUiBridge.h"
 #include "sim/VirtualInstrumentSession.h"
 #include "support/AppLogs.h"
+#include "support/SerialPort.h"
 
 namespace {
 
@@ -81,6 +82,9 @@ int main(int argc, char** argv) {
     std::atomic<bool> discoveryDone{false};
     std::thread discovery([&frame, &discoveryDone]() {
         const bool found = theApp.ReInitializeSerialPortDevices(nullptr);
+        // Discovery probes without the hook; from now on a failed transaction
+        // asks the main window to find the devices again.
+        g_SerialPortFailureHook = OnSerialPortFailure;
         discoveryDone = true;
         QMetaObject::invokeMethod(&frame, [&frame, found]() {
             QString text = found ? QString("Serial devices ready:") : QString("Serial devices missing:");

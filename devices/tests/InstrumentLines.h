@@ -2,16 +2,22 @@
 
 // Test fixture: the virtual instrument's serial devices behind real
 // pseudo-terminals, reached through the program's own serial layer. The pumps
-// answer on COM5, the stage on COM6 and COM3 is a line with nothing on it.
+// answer on COM5, the stage on COM6 and COM3 is a line with nothing on it
+// (unless a test makes it answer).
 // Time runs on a manual clock, so retry pauses and polls cost nothing.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <poll.h>
+#include <unistd.h>
 
 #include "app/VelloraApp.h"
 #include "devices/TecanCentris.h"
@@ -102,6 +108,26 @@ protected:
         theApp.m_nStageBaudRate = 115200;
     }
 
+    // Makes the line on COM3 answer each command that ends with `terminator`
+    // with what `answer` makes of it (terminator removed): a device that
+    // speaks the frame but says odd things.
+    void AnswerOnSilentLine(char terminator, std::function<std::string(const std::string&)> answer) {
+        silentDevice = std::jthread([this, terminator, answer](std::stop_token stop) {
+            std::string pending;
+            while (!stop.stop_requested()) {
+                pollfd pfd{silentLine.MasterFd(), POLLIN, 0};
+                char buffer[256];
+                ssize_t n = ::poll(&pfd, 1, 5) > 0 ? ::read(silentLine.MasterFd(), buffer, sizeof(buffer)) : 0;
+                if (n <= 0) continue;
+                pending.append(buffer, static_cast<size_t>(n));
+                for (size_t end; (end = pending.find(terminator)) != std::string::npos;) {
+                    silentLine.Write(answer(pending.substr(0, end)));
+                    pending.erase(0, end + 1);
+                }
+            }
+        });
+    }
+
     std::string ReadFile(const std::string& path) {
         std::ifstream file(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
@@ -115,6 +141,7 @@ protected:
     std::unique_ptr<sim::PumpSimulator> pumps;
     std::unique_ptr<sim::StageSimulator> stage;
     sim::Pty silentLine;
+    std::jthread silentDevice;  // stops before the line closes
 };
 
 }  // namespace devices_testing

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "devices/tests/InstrumentLines.h"
+#include "platform/Sync.h"
 #include "support/AppLogs.h"
 #include "support/SerialPort.h"
 
@@ -76,18 +77,59 @@ TEST_F(SerialDiscoveryTest, FindsThePumpsAndTheStageOnTheirPorts) {
              "pump_backlash_setting\t0",
              "pump_start_speed\t900\t900",
              "pump_top_speed\t1400\t1400",
+             "pump_cutoff_speed\t900\t900",
+             "pump_ramp_up_slope\t14\t14",
+             "pump_ramp_down_slope\t14\t14",
              "pump_range\t24000\t24000",
+             "pump_total_moves\t0\t0",
              "pump_configuration\tSIM-PUMP,1250ul,3-PORT\tSIM-PUMP,1250ul,3-PORT",
              "pump TC\t25.00\t25.000",
              "zaber TC\t31.50",
          }) {
         EXPECT_TRUE(Reports(line)) << line << "\n--- report:\n" << report;
     }
+    // The sections in their order, the stage before the pumps, the summary last.
+    size_t at = 0;
+    for (const char* line : {
+             "************ BEGIN COM Port detection ************",
+             "Finding active COM ports. COM1 -> COM99 will be checked.",
+             "************ END COM Port detection ************",
+             "*************** BEGIN ZABER INITIALIZATION ************",
+             "ReInitializing COM6 at 115200 baud to check for Zaber",
+             "Zaber device on COM6 successfully responded to the \"/get deviceid\" command",
+             "*************** END ZABER INITIALIZATION ************",
+             "*************** BEGIN TECAN INITIALIZATION ************",
+             "*************** END TECAN INITIALIZATION ************",
+         }) {
+        size_t found = report.find(std::string(line) + "\r\n", at);
+        ASSERT_NE(found, std::string::npos) << line << "\n--- report:\n" << report;
+        at = found;
+    }
+    EXPECT_NE(report.find("# ComputerName=" + platform::GetComputerName() + "\r\nTecan pumps detected on COM5\r\n"),
+              std::string::npos)
+        << report;
     // The stage port is never probed for pumps.
     EXPECT_FALSE(Reports("Attempting to connect to Tecan via COM6 at 9600 baud"));
     EXPECT_EQ(stage->ReceivedBytes(), "/get deviceid\n/01 1 get driver.temperature\n");
     // Found pumps log their commands from now on.
     EXPECT_EQ(g_PumpTimingLogCallback, &AddPumpLogLine);
+}
+
+TEST_F(SerialDiscoveryTest, APortThatAnswersTheStageProbeOtherwiseIsNotTheStage) {
+    AnswerOnSilentLine('\n', [](const std::string&) { return std::string("?\r\n"); });
+    WriteSettings("[Zaber]\nInitializeZaberOnStartup=TRUE\n");
+    ASSERT_TRUE(Discover()) << report;
+    EXPECT_EQ(theApp.m_nStageComPort, kStagePort);
+    for (const char* line : {
+             "Zaber device on COM3 successfully responded to the \"/get deviceid\" command",
+             "Zaber bad response on COM3 \"?\r\n\" error_code: 0",
+             "ReInitializing COM3 at 9600 baud after attempt to connect to Zaber at 115200 baud",
+             "Attempting to connect to Tecan via COM3 at 9600 baud",
+         }) {
+        EXPECT_TRUE(Reports(line)) << line << "\n--- report:\n" << report;
+    }
+    EXPECT_FALSE(Reports("Zaber good response on COM3"));
+    EXPECT_EQ(OpenPorts(), (std::vector<int>{kPumpPort, kStagePort}));
 }
 
 TEST_F(SerialDiscoveryTest, WithoutSettingsOnlyThePumpsAreSearched) {

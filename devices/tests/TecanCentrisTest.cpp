@@ -55,9 +55,28 @@ TEST(TecanCentrisParseResponse, FrameChecksAndStatusTable) {
         {"\xFF/0c123" + etx, true, "123"},
         {"\xFF/0g123" + etx, true, "123"},
         {"\xFF/0`" + etx, true, ""},
+        {"\xFF/0A" + etx, false, "Initialization error"},
+        {"\xFF/0B" + etx, false, "Invalid command"},
         {"\xFF/0C" + etx, false, "Invalid parameter"},
+        {"\xFF/0G" + etx, false, "Device not yet initialized"},
+        {"\xFF/0H" + etx, false, "Valve not configured"},
+        {"\xFF/0J" + etx, false, "Valve overload"},
+        {"\xFF/0M" + etx, false, "FRAM access error"},
+        {"\xFF/0O" + etx, false, "Command overflow"},
+        {"\xFF/0P" + etx, false, "Command not implemented"},
+        {"\xFF/0Q" + etx, false, "FRAM or boot code checksum failure"},
         {"\xFF/0R" + etx, false, "Too many loops or loop comand nestiner error"},
+        {"\xFF/0S" + etx, false, "Internal command execution error"},
+        {"\xFF/0T" + etx, false, "Power-on self test fail"},
+        {"\xFF/0U" + etx, false, "Watchdog reset"},
+        {"\xFF/0V" + etx, false, "Low voltage"},
+        {"\xFF/0W" + etx, false, "Boot code checksum failure"},
+        {"\xFF/0h" + etx, false, "Valve move terminated"},
+        {"\xFF/0i" + etx, false, "No valve steps detected"},
         {"\xFF/0j" + etx, false, "Step loss detected"},
+        {"\xFF/0k" + etx, false, "Valve Index slot error"},
+        {"\xFF/0l" + etx, false, "Valve drive reference voltage check failure"},
+        {"\xFF/0m" + etx, false, "Valve diagnostic error"},
         {"\xFF/0X" + etx, false, "Unknown error"},
         {"\xFF/0a" + etx, false, "Unknown error"},
         {"\xFF/\x03\r\n", false, "untouched"},        // five bytes
@@ -255,6 +274,30 @@ TEST_F(TecanCentrisTest, VolumeChecksAgainstThePumpsReports) {
                  "Dispense_ul (200.5) : Invalid dispense, current aspirated volume is too small : 200 ul");
     EXPECT_EQ(pumps->ReceivedBytes(), "/1?17\r/1?18\r/1?17\r/1?18\r");
     EXPECT_TRUE(TecanCentris::Dispense_ul(kPumpPort, 1, 200, &error));
+}
+
+TEST_F(TecanCentrisTest, RepliesThatAreNotNumbersAreRefusedAndLeaveTheValue) {
+    // Pumps on COM3 that answer with success frames: pump 1 with "77.0" to
+    // "?53" and "hot" to everything else, pump 2 always with "hot".
+    AnswerOnSilentLine('\r', [](const std::string& command) {
+        std::string data = command == "/1?53" ? "77.0" : "hot";
+        return "\xFF/0`" + data + "\x03\r\n";
+    });
+    const int port = devices_testing::kSilentPort;
+    Tovanix::String error;
+    ASSERT_TRUE(SetupSerialPort(port, 9600, &error)) << error.c_str();
+    int32_t whole = 7;
+    EXPECT_FALSE(TecanCentris::QueryLong(port, 1, "?4", &whole, &error));
+    EXPECT_STREQ(error.c_str(), "TecanCentris::SendCommand(?4) : invalid resonse : hot");
+    EXPECT_EQ(whole, 7);
+    double real = 7.5;
+    EXPECT_FALSE(TecanCentris::QueryDouble(port, 2, "?18", &real, &error));
+    EXPECT_STREQ(error.c_str(), "TecanCentris::SendCommand(?18) : invalid resonse : hot");
+    EXPECT_DOUBLE_EQ(real, 7.5);
+    double pump1 = 0;
+    double pump2 = 0;
+    EXPECT_FALSE(TecanCentris::GetTemperature(port, &pump1, &pump2, &error));
+    EXPECT_STREQ(error.c_str(), "TecanCentris::GetTemperature() Invalid response to command: ?53 for pump2: hot");
 }
 
 TEST_F(TecanCentrisTest, TemperatureInCelsiusRounded) {

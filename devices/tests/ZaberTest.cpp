@@ -217,6 +217,46 @@ TEST_F(ZaberTest, FaultsAreReported) {
     }
 }
 
+TEST_F(ZaberTest, RepliesOfAnotherAxisOrWithoutAValueAreRefused) {
+    // A controller on COM3 whose one reply is set per case.
+    Tovanix::String lineError;
+    ASSERT_TRUE(SetupSerialPort(devices_testing::kSilentPort, 115200, &lineError)) << lineError.c_str();
+    theApp.m_nStageComPort = devices_testing::kSilentPort;
+    CString error;
+    ASSERT_TRUE(Zaber::Initialize(&error));
+    Tovanix::String status;
+    double value = 0;
+    struct Case {
+        const char* reply;
+        std::function<bool(CString*)> operation;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        // Axis 2 answering a status query of device 1, axis 1.
+        {"@01 2 OK IDLE -- 0\r\n", [&](CString* e) { return Zaber::CheckStatus(1, &status, e); },
+         "Zaber provides invalid response"},
+        {"@01 1 OK\r\n", [&](CString* e) { return Zaber::CheckStatus(1, &status, e); },
+         "Zaber provides invalid response"},
+        {"@01 1 OK IDLE -- far\r\n", [&](CString* e) { return Zaber::GetPosition_mm_s(1, &value, e); },
+         "Zaber provides invalid response to \"get pos\" command #2"},
+        {"@01 1 OK IDLE -- warm\r\n", [&](CString* e) { return Zaber::GetTemperature(&value, e); },
+         "Zaber provides invalid to respond #3 \"@01 1 OK IDLE -- warm\r\n\" to \"/01 1 get driver.temperature\n\" "
+         "command"},
+    };
+    for (const auto& c : cases) {
+        const std::string reply = c.reply;
+        AnswerOnSilentLine('\n', [reply](const std::string&) { return reply; });
+        error = "";
+        EXPECT_FALSE(c.operation(&error)) << c.reply;
+        EXPECT_STREQ(error.GetString(), c.message);
+    }
+
+    // The status is the word after the prefix, whatever flag follows it.
+    AnswerOnSilentLine('\n', [](const std::string&) { return std::string("@01 1 OK BUSY WR 0\r\n"); });
+    ASSERT_TRUE(Zaber::CheckStatus(1, &status, &error)) << error.GetString();
+    EXPECT_STREQ(status.c_str(), "BUSY");
+}
+
 TEST_F(ZaberTest, WaitForMoveToFinish) {
     Initialize();
     stage->SetSpeedFactor(1);

@@ -40,6 +40,17 @@ TEST_F(AppLogsTest, ErrorLogWithoutItsFolderWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(root / "LOG"));
 }
 
+TEST_F(AppLogsTest, EmptyDataRootLogsUnderTheCurrentFolder) {
+    clock.SetWallTime(logtest::LocalTime(2025, 2, 6, 10, 11, 12));
+    dataRoot = "  ";  // blanks only: trimmed away
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(root);
+    LogErrAndInfo("Camera.cpp", 42, "relative");
+    std::filesystem::current_path(previous);
+    EXPECT_NE(ReadFile(root / "LOG" / "Err_And_Info_2025_02_06.log").find("\tCamera.cpp\t42\trelative\r\n"),
+              std::string::npos);
+}
+
 TEST_F(AppLogsTest, PumpLinesAroundMidnightStayInTheFileOfTheFirstCommand) {
     clock.SetWallTime(logtest::LocalTime(2025, 2, 6, 23, 59, 59));
     EXPECT_TRUE(AddPumpLogLine("12\t0\t0\t11\t1\t0\t/1ZR\t5\t1\t`\t"));

@@ -114,6 +114,24 @@ TEST_F(CachedLogTest, TimeStampedLinesCarryTheLocalTime) {
     EXPECT_EQ(ReadFile(Path("stamped.log")), "2025/02/06 19:05:07.000\trow\r\n");
 }
 
+TEST_F(CachedLogTest, HeaderLinesAddedLaterGoAboveTheMarkedColumnLine) {
+    // A capture log: title, column line (marked), rows on disk; the run
+    // information arrives when the experiment stops.
+    const std::string path = Path("capture_log.txt");
+    Tovanix::String error;
+    ASSERT_TRUE(AddALine(path.c_str(), "Experiment A", &error));
+    ASSERT_TRUE(AddALine(path.c_str(), "time\tcells", &error, true));
+    ASSERT_TRUE(AddALine(path.c_str(), "1\t10", &error));
+    clock.Step();
+    EXPECT_EQ(ReadFile(path), "Experiment A\r\ntime\tcells\r\n1\t10\r\n");
+
+    ASSERT_TRUE(AddAHeaderLine(path.c_str(), "Run: 7", &error));
+    ASSERT_TRUE(AddAHeaderLine(path.c_str(), "Stopped by: user", &error));
+    EXPECT_EQ(GetNLines(path.c_str(), &error), 3);  // header lines are not counted as lines
+    ASSERT_TRUE(CachedLogging::Release(path.c_str(), &error));
+    EXPECT_EQ(ReadFile(path), "Experiment A\r\nRun: 7\r\nStopped by: user\r\ntime\tcells\r\n1\t10\r\n");
+}
+
 struct HeaderCase {
     const char* name;
     int32_t insertPos;

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "platform/Sync.h"
 #include "platform/UiBridge.h"
 #include "support/tests/LogTestSupport.h"
@@ -105,6 +109,54 @@ TEST_F(CrashReportTest, FaultInAGuardedSectionLeavesAReportAndEndsTheProcess) {
         errors += ReadFile(entry.path());
     }
     EXPECT_NE(errors.find("\tImageCapture.cpp\t321\tException during acquisition.\r\n"), std::string::npos);
+}
+
+// Holds the first crash report at its upload message box, lets the second
+// thread fault meanwhile, and notes any further box in a file.
+class SecondFaultBridge : public platform::ScriptedUiBridge {
+public:
+    SecondFaultBridge(std::atomic<bool>& secondMayFault, std::string marker)
+        : m_secondMayFault(secondMayFault), m_marker(std::move(marker)) {}
+    int MessageBox(const std::string&, const std::string&, unsigned) override {
+        if (m_boxes++ == 0) {
+            m_secondMayFault = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        } else {
+            logtest::WriteFile(m_marker, "second report");
+        }
+        return platform::IDOK;
+    }
+
+private:
+    std::atomic<bool>& m_secondMayFault;
+    std::string m_marker;
+    std::atomic<int> m_boxes{0};
+};
+
+TEST_F(CrashReportTest, ThreadFaultingWhileAReportIsWrittenWritesNoSecondOne) {
+    GTEST_FLAG_SET(death_test_style, "fast");
+    const std::string marker = Path("second-report");
+    EXPECT_EXIT(
+        {
+            std::atomic<bool> secondMayFault{false};
+            SecondFaultBridge bridge(secondMayFault, marker);
+            platform::ScopedUiBridge scoped(bridge);
+            std::thread other([&] {
+                CrashGuard guard("ImageCapture.cpp", 2);
+                while (!secondMayFault) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+                WriteThroughNullPointer();
+            });
+            CrashGuard guard("ImageCapture.cpp", 1);
+            WriteThroughNullPointer();
+        },
+        ::testing::ExitedWithCode(255), "");
+    EXPECT_FALSE(std::filesystem::exists(marker));
+    const std::string errors = ReadFile(Path("LOG") + "/" +
+                                        std::filesystem::directory_iterator(root / "LOG")->path().filename().string());
+    EXPECT_NE(errors.find("\tImageCapture.cpp\t1\tException during acquisition.\r\n"), std::string::npos);
+    EXPECT_EQ(errors.find("\tImageCapture.cpp\t2\t"), std::string::npos);
 }
 
 TEST_F(CrashReportTest, FaultOutsideAGuardIsNotReported) {
