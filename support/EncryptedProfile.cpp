@@ -186,8 +186,8 @@ bool E_IsFileEncrypted(const char* path, bool& encrypted, String& error) {
     }
     if (!HasEncryptedHeader(header)) return true;
     encrypted = true;
-    // With no key file loaded only the header's state can be told.
-    if (g_RandomFileFingerprint.empty() ||
+    // With no key file loaded no enciphered file is compatible.
+    if (g_RandomFileFingerprint.size() == kEncryptedHeaderSize &&
         std::memcmp(header.data(), g_RandomFileFingerprint.data(), kEncryptedHeaderSize) == 0) {
         return true;
     }

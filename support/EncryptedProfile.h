@@ -42,8 +42,7 @@ bool decrypt(std::string& buffer, String& error);
 bool HasEncryptedHeader(const std::string& bytes);
 
 // False when the file cannot be examined, or is enciphered with another key
-// file than the loaded one (the flag is then true). With no key file loaded
-// the flag tells the header's state alone.
+// file than the loaded one or while none is loaded (the flag is then true).
 bool E_IsFileEncrypted(const char* path, bool& encrypted, String& error);
 
 // Enciphers a plain file in place (an enciphered one is left alone).

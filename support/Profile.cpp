@@ -410,7 +410,9 @@ bool E_ReadSection(const char* section, std::vector<String>& lines, const char* 
     if (header == std::string::npos) return false;
     size_t p = ProfileText::AfterHeaderLine(text, header);
     if (p == std::string::npos) return false;
-    while (p < text.size() && text[p] != '[') {
+    // The section ends at the next header line or at a line that starts with
+    // a NUL, where a text read as a C string would end.
+    while (p < text.size() && text[p] != '[' && text[p] != '\0') {
         size_t end = text.find('\r', p);
         if (end == std::string::npos) return false;  // a last line without its line end
         if (end - p > 2) lines.emplace_back(text.substr(p, end - p).c_str());

@@ -95,7 +95,7 @@ size_t AfterHeaderLine(const std::string& text, size_t header) {
 
 size_t SectionEnd(const std::string& text, size_t lineStart) {
     size_t p = lineStart;
-    while (p < text.size() && text[p] != '[') p = NextLine(text, p);
+    while (p < text.size() && text[p] != '[' && text[p] != '\0') p = NextLine(text, p);
     return std::min(p, text.size());
 }
 

@@ -33,7 +33,7 @@ size_t FindSection(const std::string& text, std::string_view name);
 size_t AfterHeaderLine(const std::string& text, size_t header);
 
 // Start of the first line at or after `lineStart` that begins with '['
-// in the first column, or the text's length.
+// (or a NUL) in the first column, or the text's length.
 size_t SectionEnd(const std::string& text, size_t lineStart);
 
 struct KeyLookup {

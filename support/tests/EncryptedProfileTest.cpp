@@ -196,12 +196,21 @@ TEST_F(EncryptedProfileTest, HeaderTest) {
     EXPECT_FALSE(encrypted);
     EXPECT_EQ(Text(error), "Tovanix::E_IsFileEncrypted() : file does not exist: " + Path("none.ini"));
 
-    // Without a key file only the header's state can be told.
+    // Without a key file no enciphered file is compatible, so neither
+    // enciphering nor deciphering reports success on it; plain files still are.
     Tovanix::g_RandomFileFingerprint.clear();
     Tovanix::g_RandomFileData.clear();
-    Put(Path("Header.ini"), bom);
-    EXPECT_TRUE(Tovanix::E_IsFileEncrypted(Path("Header.ini").c_str(), encrypted, error));
+    const std::string file = Path("Header.ini");
+    Put(file, bom);
+    EXPECT_FALSE(Tovanix::E_IsFileEncrypted(file.c_str(), encrypted, error));
     EXPECT_TRUE(encrypted);
+    EXPECT_EQ(Text(error), "Tovanix::E_IsFileEncrypted() : encrypted file not compatible with rand.bin: " + file);
+    EXPECT_FALSE(Tovanix::E_EncryptFile(file.c_str(), error));
+    EXPECT_FALSE(Tovanix::E_DecryptFile(file.c_str(), error));
+    EXPECT_EQ(Bytes(file), bom);
+    Put(file, "[S]\r\nk=v\r\n");
+    EXPECT_TRUE(Tovanix::E_IsFileEncrypted(file.c_str(), encrypted, error));
+    EXPECT_FALSE(encrypted);
 }
 
 TEST_F(EncryptedProfileTest, EncryptAndDecryptFilesInPlace) {

@@ -30,6 +30,12 @@ TEST_F(ProfileTest, ReadSectionReturnsLinesAsTheyStand) {
     EXPECT_FALSE(Tovanix::E_ReadSection("A]", lines, file.c_str()));
     EXPECT_EQ(Log().find("Absent"), std::string::npos);  // a missing section is no error
     EXPECT_NE(Log().find("Tovanix::E_ReadSection() : Invalid section name: A]"), std::string::npos);
+
+    // A line that starts with a NUL ends the section like a header does.
+    Put(file, std::string("[A]\r\na=1\r\n\0b=2\r\nc=3\r\n[B]\r\n", 26));
+    lines.clear();
+    EXPECT_TRUE(Tovanix::E_ReadSection("A", lines, file.c_str()));
+    EXPECT_EQ(Texts(lines), (Lines{"a=1"}));
 }
 
 TEST_F(ProfileTest, ReplaceSectionMovesItToTheEnd) {
@@ -52,6 +58,13 @@ TEST_F(ProfileTest, ReplaceSectionMovesItToTheEnd) {
         EXPECT_TRUE(Tovanix::E_ReplaceSection("B", ToStrings({"q=1", "r = 2"}), file.c_str())) << c.name;
         EXPECT_EQ(Bytes(file), c.after) << c.name;
     }
+    // The replaced section ends at a line that starts with a NUL; what
+    // follows stays in place.
+    const std::string file = Path("Replace.ini");
+    Put(file, std::string("[B]\r\ny=2\r\n\0z\r\n", 14));
+    EXPECT_TRUE(Tovanix::E_ReplaceSection("B", ToStrings({"q=1"}), file.c_str()));
+    EXPECT_EQ(Bytes(file), std::string("\0z\r\n[B]\r\nq=1\r\n", 14));
+
     const std::string missing = Path("Created.ini");
     EXPECT_TRUE(Tovanix::E_ReplaceSection("B", ToStrings({}), missing.c_str()));
     EXPECT_EQ(Bytes(missing), "[B]\r\n");
