@@ -288,6 +288,27 @@ TEST_F(FilePictures, CompositeAddsChannelsToGreenAndRed) {
     EXPECT_EQ(PixelAt(picture, 1, 1), Rgb(64 + 150, 64, 64));
 }
 
+TEST_F(FilePictures, EqualContrastBoundsGiveBlackAndAddNothing) {
+    // A uniform file's two contrast intensities are equal (16 samples at
+    // step 4, so that 5 % is not 0): no scale to map with.
+    const std::string flat = Write("flat.png", cv::Mat(16, 16, CV_16UC1, cv::Scalar(1234)));
+    cv::Mat picture;
+    ASSERT_TRUE(Tovanix::MakeTintedPicture(flat, "white", picture));
+    EXPECT_EQ(PixelAt(picture, 1, 1), 0u);
+    EXPECT_EQ(PixelAt(picture, 15, 15), 0u);
+    ASSERT_TRUE(Tovanix::MakeCompositePicture(flat, "", "", picture));
+    EXPECT_EQ(PixelAt(picture, 3, 3), 0u);
+
+    // Flat channels over a grey image (contrast 0..2000) leave its grey as it is.
+    cv::Mat greyImage(16, 16, CV_16UC1, cv::Scalar(1000));
+    greyImage.rowRange(0, 8).setTo(0);
+    greyImage.rowRange(8, 16).setTo(2000);
+    greyImage.at<uint16_t>(1, 1) = 1000;
+    const std::string grey = Write("grey16.png", greyImage);
+    ASSERT_TRUE(Tovanix::MakeCompositePicture(grey, flat, flat, picture));
+    EXPECT_EQ(PixelAt(picture, 1, 1), Rgb(64, 64, 64));
+}
+
 TEST_F(FilePictures, CompositeRefusesUnreadableOrMismatchedChannels) {
     const std::string grey = Write("grey.png", Channel(1000, 1000));
     const std::string other = Write("small.png", cv::Mat(4, 8, CV_16UC1, cv::Scalar(3)));
