@@ -14,18 +14,13 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "platform/testsupport/QtTestApplication.h"
 #include "analysis/ui/DisplayBlit.h"
 #include "analysis/ui/IntensityControlWidget.h"
 
 namespace {
 
-void EnsureApplication() {
-    static int argc = 1;
-    static char name[] = "analysis_ui_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    (void)app;
-}
+using testsupport::EnsureApplication;
 
 class DisplayWidgetsTest : public testing::Test {
 protected:

@@ -15,16 +15,11 @@
 #include <thread>
 #include <vector>
 
+#include "platform/testsupport/QtTestApplication.h"
+
 namespace {
 
-// One application object for the whole test process (the offscreen platform).
-void EnsureApplication() {
-    static int argc = 1;
-    static char name[] = "platform_ui_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    (void)app;
-}
+using testsupport::EnsureApplication;
 
 // Runs the user-interface thread's event loop until the condition holds (at
 // most ten seconds, so a broken bridge fails instead of hanging).

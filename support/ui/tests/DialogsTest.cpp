@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "platform/testsupport/QtTestApplication.h"
 #include "platform/UiBridge.h"
 #include "support/String.h"
 #include "support/ui/FolderBrowser.h"
@@ -13,13 +14,7 @@
 
 namespace {
 
-void EnsureApplication() {
-    static int argc = 1;
-    static char name[] = "support_ui_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    (void)app;
-}
+using testsupport::EnsureApplication;
 
 // Accepts the modal dialog that is about to open.
 void AcceptNextDialog() {
