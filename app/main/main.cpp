@@ -15,6 +15,7 @@
 #include <system_error>
 #include <thread>
 
+#include "app/CartridgeTypes.h"
 #include "app/SuppliedFiles.h"
 #include "app/VelloraApp.h"
 #include "app/ui/MainFrame.h"
@@ -126,6 +127,13 @@ int main(int argc, char** argv) {
             frame.statusBar()->showMessage(text);
         });
     });
+
+    // The cartridge catalogue comes last; without it start-up still goes on.
+    CString cartridgeError;
+    if (!LoadCartridgeTypes(cartridgeError)) {
+        LogErrAndInfo(__FILE__, __LINE__, cartridgeError);
+        platform::ShowMessageBox(cartridgeError.str(), "Vellora", platform::MB_OK | platform::MB_ICONERROR);
+    }
 
     // Test facility: close the program on its own after a delay, so that the
     // start-up and shut-down paths can run unattended.
