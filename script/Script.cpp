@@ -52,6 +52,8 @@ std::string Script::IncludeFolder() const
 {
     std::string base = handle == 1 ? std::string(theApp.m_strCustomerUIDir.c_str()) : theApp.m_strDataRoot.str();
     base = Trimmed(base);
+    if (base.empty())
+        return std::string();  // no base folder: nothing can be included
     return platform::JoinPath(base, "Includes");
 }
 
@@ -70,7 +72,9 @@ bool Script::ProcessInclude(const char* line, CString& error)
         return false;
     }
     const std::string name(p + 1, static_cast<size_t>(close - p - 1));
-    const std::string path = platform::FindFileIgnoringCase(platform::JoinPath(IncludeFolder(), name));
+    const std::string folder = IncludeFolder();
+    const std::string path = folder.empty() ? std::string()
+                                            : platform::FindFileIgnoringCase(platform::JoinPath(folder, name));
     if (name.empty() || path.empty() || !std::filesystem::is_regular_file(path)) {
         error.Format("Included file %s does not exist.", name.c_str());
         return false;

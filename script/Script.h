@@ -65,7 +65,8 @@ public:
     // instance. Kept per instance: the other instance may run at the same time.
     int32_t functionCallDepth = 0;
 
-    // The folder the include files of this instance are found in.
+    // The folder the include files of this instance are found in; empty while
+    // the instance's base folder is not known.
     std::string IncludeFolder() const;
 
     // One trimmed "#include "name"" line: scans the file unless a file of

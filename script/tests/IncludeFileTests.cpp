@@ -114,6 +114,14 @@ TEST_F(IncludeFileTest, EachInstanceFindsItsIncludesInItsOwnFolder)
     Script runScreen(1);
     EXPECT_EQ("ok", Include(runScreen, "#include \"screens.inc\""));
     EXPECT_EQ(std::vector<std::string>{"Show"}, Names(runScreen));
+
+    // Without a base folder nothing is found, not even in the current folder.
+    theApp.m_strCustomerUIDir = "";
+    const fs::path saved = fs::current_path();
+    fs::current_path(root / "customer");
+    Script unplaced(1);
+    EXPECT_EQ("Included file screens.inc does not exist.", Include(unplaced, "#include \"screens.inc\""));
+    fs::current_path(saved);
 }
 
 TEST_F(IncludeFileTest, IncludeLinesAndFilesThatAreRefused)
