@@ -2,7 +2,7 @@
 
 #include "script/ArgumentReaders.h"
 #include "script/BuiltInHandlers.h"
-#include "script/CaptureLogHeader.h"
+#include "app/ImageCaptureLogHeader.h"
 #include "script/Script.h"
 
 bool Script::SaveTextToImageCaptureLogHeader(const char* arguments, std::vector<Variable>& variables,

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "script/CaptureLogHeader.h"
+#include "app/ImageCaptureLogHeader.h"
 #include "script/Script.h"
 
 namespace {

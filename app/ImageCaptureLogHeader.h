@@ -5,9 +5,11 @@
 // The script command SaveTextToImageCaptureLogHeader queues a time-stamped
 // line ("hh:mm:ss.mmm", a tab, the text); the capture-log writer and the stop
 // of the experiment workflow take all queued lines at once. Both interpreter
-// instances share the one queue. Every user waits at most 1000 ms for the
-// queue's semaphore, which the first script run creates; before it exists
-// nothing is queued and nothing is taken.
+// instances share the one queue. It is shared state of the capture, the main
+// window and the scripts, so it lives here, below all of them.
+//
+// Every user waits at most 1000 ms for the queue's semaphore, which the first
+// script run creates; before it exists nothing is queued and nothing is taken.
 
 #include <atomic>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "script/CaptureLogHeader.h"
+#include "app/ImageCaptureLogHeader.h"
 
 #include <cstdio>
 #include <mutex>
