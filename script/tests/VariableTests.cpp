@@ -146,3 +146,51 @@ TEST(Variables, FindLeadingVariableLeavesTheTextAfterTheName)
     EXPECT_FALSE(FindLeadingVariable(unknown, variables, found));
     EXPECT_STREQ("Counter = 1;", unknown.c_str());
 }
+
+TEST(Variables, OperatorsByType)
+{
+    const auto make = [](int32_t type, double number, const char* text) {
+        Variable v;
+        v.type = type;
+        v.name = "v";
+        v.dValue = number;
+        v.iValue = static_cast<int32_t>(number);
+        v.sValue = text;
+        return v;
+    };
+    const struct {
+        int32_t type;
+        double start;
+        char op;
+        double operand;
+        std::string result;  // Describe() of v, or the message
+    } cases[] = {
+        {kVariableDouble, 1.5, '*', 4, "double 6"},
+        {kVariableDouble, 1.5, '-', 4, "double -2.5"},
+        {kVariableDouble, 1, '%', 4, "Invalid math operator, must be * / + -"},
+        {kVariableInt, 7, '/', -2, "int -3"},
+        {kVariableInt, -2147483648.0, '-', 1, "int 2147483647"},
+        {kVariableInt, -2147483648.0, '*', -1, "int -2147483648"},
+        {kVariableInt, 1, '=', 4, "Invalid math operator, must be * / + -"},
+        {kVariableString, 0, '+', 0, "STRING ab"},
+        {kVariableString, 0, '*', 0, "Invalid math operator, must be +"},
+        {kVariableString, 0, '/', 0, "Invalid math operator, must be +"},
+        {kVariableUndefined, 0, '+', 0, "Variable v has undefined type"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(1, c.op) + " " + c.result);
+        std::vector<Variable> variables{make(c.type, c.start, "a")};
+        CString error;
+        if (variables[0].ApplyOperator(make(c.type, c.operand, "b"), c.op, error, false))
+            EXPECT_EQ(c.result, Describe(variables, "v"));
+        else
+            EXPECT_EQ(c.result, error.str());
+    }
+
+    Variable undefined;
+    undefined.name = "u";
+    std::vector<Variable> none;
+    CString error;
+    EXPECT_FALSE(EvaluateAssignmentValue(undefined, "5", none, error, nullptr));
+    EXPECT_EQ("Variable u has undefined type", error.str());
+}
