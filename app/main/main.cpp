@@ -16,6 +16,7 @@
 #include "app/VelloraApp.h"
 #include "app/ui/MainFrame.h"
 #include "devices/SerialDiscovery.h"
+#include "imaging/ui/DocTemplate.h"
 #include "platform/Folders.h"
 #include "platform/UiBridge.h"
 #include "platform/ui/QtUiBridge.h"
@@ -61,6 +62,8 @@ int main(int argc, char** argv) {
     });
     platform::ScopedUiBridge installedBridge(bridge);
     theApp.m_pMainWnd = &frame;
+    CMultiDocTemplate imageDocTemplate(frame.mdiArea());
+    ScopedImageDocTemplate installedImageDocTemplate(&imageDocTemplate);
     frame.show();
 
     std::string error;
