@@ -20,6 +20,7 @@
 #include "app/VelloraApp.h"
 #include "app/ui/MainFrame.h"
 #include "devices/SerialDiscovery.h"
+#include "imaging/ui/DocTemplate.h"
 #include "platform/Folders.h"
 #include "platform/UiBridge.h"
 #include "platform/ui/QtUiBridge.h"
@@ -85,6 +86,8 @@ int main(int argc, char** argv) {
     const bool runUnattended = std::getenv("VELLORA_EXIT_AFTER_MS") != nullptr;
     platform::ScopedUiBridge installedBridge(runUnattended ? static_cast<platform::UiBridge&>(unattended) : bridge);
     theApp.m_pMainWnd = &frame;
+    CMultiDocTemplate imageDocTemplate(frame.mdiArea());
+    ScopedImageDocTemplate installedImageDocTemplate(&imageDocTemplate);
     frame.show();
 
     std::string error;
