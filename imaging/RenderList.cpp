@@ -144,7 +144,9 @@ void ServeRenderRequest(RenderRequest* request) {
     const int width = target.right - target.left + 1;
     const int height = target.bottom - target.top + 1;
     if (width > 0 && height > 0) {
-        cv::Mat picture(height, width, CV_8UC4, cv::Scalar::all(0));
+        // Not cleared: the drawing covers the whole picture, and a picture
+        // whose drawing failed is not shown.
+        cv::Mat picture(height, width, CV_8UC4);
         if (DrawRequest(request, picture)) {
             PresentRenderedPicture(request->m_hWnd, picture);
         }

@@ -50,7 +50,8 @@ bool AddToRenderList(RenderRequest* request);
 RenderRequest* TakeRenderListHead();
 
 // Draws a request into `picture` ((width + 1) x (height + 1) of its target
-// rectangle, 8-bit 4 channels, black). True when something was drawn.
+// rectangle, 8-bit 4 channels, not cleared). True when the whole picture was
+// drawn; only then is it shown.
 using RenderImageFunction = std::function<bool(RenderRequest* request, cv::Mat& picture)>;
 // Installed once by the views' library before requests are served.
 void SetRenderImageFunction(RenderImageFunction function);
