@@ -149,6 +149,22 @@ TEST_F(RenderListTest, RequestForAClosedWindowDrawsNothingAndClosesNothing) {
     EXPECT_NE(LogText().find("Image is not displayed due to invalid window handle"), std::string::npos);
 }
 
+TEST_F(RenderListTest, WindowClosedWhileItsPictureIsDrawnGetsNoPicture) {
+    auto window = std::make_unique<FakeViewWindow>(40, 30);
+    FakeViewWindow* const closing = window.get();
+    SetRenderImageFunction([closing](RenderRequest*, cv::Mat&) {
+        closing->Close();  // the user closes the window meanwhile
+        return true;
+    });
+    RenderRequest* request = Request("/data/a.png");
+    request->m_hWnd = window->GetRenderTarget();
+    request->m_rcTarget = window->GetClientRect();
+    ServeRenderRequest(request);
+
+    EXPECT_TRUE(window->Pictures().empty());
+    EXPECT_FALSE(IsWindow(window->GetRenderTarget()));
+}
+
 TEST_F(RenderListTest, RenderThreadServesRequestsInOrder) {
     FakeViewWindow window(10, 10);
     std::mutex mutex;
