@@ -122,7 +122,8 @@ private:
 extern CVelloraApp theApp;
 
 // The serial layer's failure hook: removes itself, then asks the main window
-// (command 1364) to find the serial devices again.
+// (command 1364, with the failed COM number as its argument) to find the
+// serial devices again.
 void OnSerialPortFailure(int comPort);
 
 // The live refresh period of the camera model in ms ([<model> Settings]

@@ -19,6 +19,7 @@
 #include "platform/Folders.h"
 #include "platform/UiBridge.h"
 #include "platform/ui/QtUiBridge.h"
+#include "platform/ui/TerminationSignals.h"
 #include "sim/VirtualInstrumentSession.h"
 #include "support/AppLogs.h"
 #include "support/SerialPort.h"
@@ -62,6 +63,9 @@ int main(int argc, char** argv) {
     platform::ScopedUiBridge installedBridge(bridge);
     theApp.m_pMainWnd = &frame;
     frame.show();
+    // A shutdown, a closed terminal or Ctrl+C closes the window like the
+    // user would, so the orderly exit runs.
+    platform::TerminationSignals terminationSignals(&frame);
 
     std::string error;
     if (!PrepareDataRoot(&error)) {
