@@ -51,10 +51,15 @@ bool PrepareDataRoot(std::string* error) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A shutdown, a closed terminal or Ctrl+C closes the main window like the
+    // user would, so the orderly exit runs; one that comes before the window
+    // exists waits for it.
+    platform::TerminationSignals terminationSignals;
     QApplication application(argc, argv);
     QApplication::setApplicationName("Vellora");
 
     CMainFrame frame;
+    terminationSignals.CloseOnSignal(&frame);
     platform::QtUiBridge bridge;
     bridge.SetMessageBoxParent(&frame);
     bridge.SetCommandHandler([](int command) {
@@ -63,9 +68,6 @@ int main(int argc, char** argv) {
     platform::ScopedUiBridge installedBridge(bridge);
     theApp.m_pMainWnd = &frame;
     frame.show();
-    // A shutdown, a closed terminal or Ctrl+C closes the window like the
-    // user would, so the orderly exit runs.
-    platform::TerminationSignals terminationSignals(&frame);
 
     std::string error;
     if (!PrepareDataRoot(&error)) {

@@ -29,13 +29,11 @@ void OnTerminationSignal(int signal) {
 
 }  // namespace
 
-TerminationSignals::TerminationSignals(QWidget* window, QObject* parent) : QObject(parent), m_window(window) {
+TerminationSignals::TerminationSignals() {
     if (pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         m_pipe[0] = m_pipe[1] = -1;
         return;
     }
-    m_notifier = new QSocketNotifier(m_pipe[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::OnSignal);
     g_writeEnd = m_pipe[1];
 
     struct sigaction action {};
@@ -63,11 +61,19 @@ TerminationSignals::~TerminationSignals() {
     close(m_pipe[1]);
 }
 
-void TerminationSignals::OnSignal() {
-    unsigned char numbers[64];
-    while (read(m_pipe[0], numbers, sizeof numbers) > 0) {
-    }
-    if (m_window) m_window->close();
+void TerminationSignals::CloseOnSignal(QWidget* window) {
+    if (m_pipe[0] < 0) return;
+    delete m_notifier;
+    // Owned by the window, so it goes with it.
+    m_notifier = new QSocketNotifier(m_pipe[0], QSocketNotifier::Read, window);
+    const int readEnd = m_pipe[0];
+    QPointer<QWidget> target(window);
+    QObject::connect(m_notifier, &QSocketNotifier::activated, window, [readEnd, target]() {
+        unsigned char numbers[64];
+        while (read(readEnd, numbers, sizeof numbers) > 0) {
+        }
+        if (target) target->close();
+    });
 }
 
 }  // namespace platform

@@ -8,7 +8,6 @@
 // may still refuse to close, as it would for the user. A signal that was
 // ignored when the program started (nohup) stays ignored.
 
-#include <QObject>
 #include <QPointer>
 
 #include <signal.h>
@@ -18,14 +17,14 @@ class QWidget;
 
 namespace platform {
 
-class TerminationSignals : public QObject {
-    Q_OBJECT
+class TerminationSignals {
 public:
-    // Installs the handlers; the window is closed on each signal. One
-    // instance at a time.
-    explicit TerminationSignals(QWidget* window, QObject* parent = nullptr);
+    // Installs the handlers. Meant for the very start of the program, before
+    // the application object exists: a signal that comes before the window
+    // is kept and acted on once it is. One instance at a time.
+    TerminationSignals();
     // Puts the handlers back that were installed before.
-    ~TerminationSignals() override;
+    ~TerminationSignals();
 
     TerminationSignals(const TerminationSignals&) = delete;
     TerminationSignals& operator=(const TerminationSignals&) = delete;
@@ -33,11 +32,12 @@ public:
     // False when the pipe or a handler could not be set up.
     bool IsInstalled() const { return m_installed; }
 
-private:
-    void OnSignal();
+    // Closes the window on each signal, from the event loop of the
+    // user-interface thread (the application object must exist).
+    void CloseOnSignal(QWidget* window);
 
-    QPointer<QWidget> m_window;
-    QSocketNotifier* m_notifier = nullptr;
+private:
+    QPointer<QSocketNotifier> m_notifier;
     int m_pipe[2] = {-1, -1};
     struct sigaction m_previous[3] = {};
     bool m_installed = false;

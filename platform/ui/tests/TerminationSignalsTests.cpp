@@ -52,8 +52,9 @@ TEST(TerminationSignals, EachSignalClosesTheWindowInsteadOfEndingTheProcess) {
     for (int signal : kSignals) {
         Window window;
         window.show();
-        platform::TerminationSignals guard(&window);
+        platform::TerminationSignals guard;
         ASSERT_TRUE(guard.IsInstalled());
+        guard.CloseOnSignal(&window);
         ASSERT_EQ(raise(signal), 0);
         EXPECT_TRUE(ProcessEventsUntil([&] { return !window.isVisible(); })) << "signal " << signal;
         EXPECT_EQ(window.closeRequests, 1) << "signal " << signal;
@@ -68,7 +69,8 @@ TEST(TerminationSignals, WindowThatRefusesToCloseKeepsRunningAndHandlersAreResto
     window.refuse = true;
     window.show();
     {
-        platform::TerminationSignals guard(&window);
+        platform::TerminationSignals guard;
+        guard.CloseOnSignal(&window);
         struct sigaction hangup {};
         ASSERT_EQ(sigaction(SIGHUP, nullptr, &hangup), 0);
         EXPECT_EQ(hangup.sa_handler, SIG_IGN);
@@ -81,6 +83,18 @@ TEST(TerminationSignals, WindowThatRefusesToCloseKeepsRunningAndHandlersAreResto
         ASSERT_EQ(sigaction(signal, nullptr, &current), 0);
         EXPECT_EQ(current.sa_handler, signal == SIGHUP ? SIG_IGN : SIG_DFL) << "signal " << signal;
     }
+}
+
+TEST(TerminationSignals, SignalBeforeTheWindowExistsClosesItOnceItDoes) {
+    testsupport::EnsureApplication();
+    DefaultHandlers();
+    platform::TerminationSignals guard;
+    ASSERT_EQ(raise(SIGTERM), 0);  // at start-up, before the main window
+    Window window;
+    window.show();
+    guard.CloseOnSignal(&window);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !window.isVisible(); }));
+    EXPECT_EQ(window.closeRequests, 1);
 }
 
 }  // namespace
