@@ -24,6 +24,7 @@
 #include "platform/Folders.h"
 #include "platform/UiBridge.h"
 #include "platform/ui/QtUiBridge.h"
+#include "platform/ui/TerminationSignals.h"
 #include "sim/VirtualInstrumentSession.h"
 #include "support/AppLogs.h"
 #include "support/SerialPort.h"
@@ -73,10 +74,15 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A shutdown, a closed terminal or Ctrl+C closes the main window like the
+    // user would, so the orderly exit runs; one that comes before the window
+    // exists waits for it.
+    platform::TerminationSignals terminationSignals;
     QApplication application(argc, argv);
     QApplication::setApplicationName("Vellora");
 
     CMainFrame frame;
+    terminationSignals.CloseOnSignal(&frame);
     platform::QtUiBridge bridge;
     bridge.SetMessageBoxParent(&frame);
     bridge.SetCommandHandler([](int command) {
