@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,6 +40,9 @@ struct TransactionCase {
     int code;
     std::string reply;
 };
+
+// Shown in the test's output by its name, not by its bytes.
+void PrintTo(const TransactionCase& c, std::ostream* out) { *out << c.name; }
 
 class SerialTransactionTest : public SerialPortTest, public ::testing::WithParamInterface<TransactionCase> {};
 
