@@ -164,7 +164,9 @@ TEST_F(PylonCameraTest, FramesHoldTheCameraSamplesAtEveryDepth) {
         cv::Mat expected = cv::Mat(height, width, CV_16UC1, const_cast<uint16_t*>(samples.data())).clone();
         double lowest = 0, highest = 0;
         cv::minMaxLoc(expected, &lowest, &highest);
-        if (c.bits > 8) ASSERT_GT(highest, 255) << "both bytes of a sample matter";
+        if (c.bits > 8) {
+            ASSERT_GT(highest, 255) << "both bytes of a sample matter";
+        }
         ASSERT_LT(highest, (1 << c.bits) - 1) << "below saturation";
         expected *= 1 << c.shift;
         ASSERT_EQ(frame.size(), expected.size());
