@@ -15,7 +15,6 @@
 
 #include "app/VelloraApp.h"
 #include "app/ui/MainFrame.h"
-#include "devices/SerialDiscovery.h"
 #include "platform/Folders.h"
 #include "platform/UiBridge.h"
 #include "platform/ui/QtUiBridge.h"
@@ -24,8 +23,6 @@
 #include "support/SerialPort.h"
 
 namespace {
-
-constexpr int kSerialRecoveryCommand = 1364;
 
 // <public documents>/Tessaly/Vellora with the folders the program writes into.
 bool PrepareDataRoot(std::string* error) {
@@ -56,9 +53,8 @@ int main(int argc, char** argv) {
     CMainFrame frame;
     platform::QtUiBridge bridge;
     bridge.SetMessageBoxParent(&frame);
-    bridge.SetCommandHandler([](int command) {
-        if (command == kSerialRecoveryCommand) RecoverSerialPortDevices();
-    });
+    // Posted commands (the serial recovery among them) go to the main window.
+    bridge.SetCommandHandler([&frame](int command) { frame.OnCommand(command); });
     platform::ScopedUiBridge installedBridge(bridge);
     theApp.m_pMainWnd = &frame;
     frame.show();
