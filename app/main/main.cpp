@@ -50,20 +50,23 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("Vellora");
 
-    CMainFrame frame;
     platform::QtUiBridge bridge;
-    bridge.SetMessageBoxParent(&frame);
-    // Posted commands (the serial recovery among them) go to the main window.
-    bridge.SetCommandHandler([&frame](int command) { frame.OnCommand(command); });
     platform::ScopedUiBridge installedBridge(bridge);
-    theApp.m_pMainWnd = &frame;
-    frame.show();
 
+    // The main window reads the main settings file (the image type names),
+    // so the data root comes first.
     std::string error;
     if (!PrepareDataRoot(&error)) {
         platform::ShowMessageBox(error, "Vellora", platform::MB_OK | platform::MB_ICONERROR);
         return 1;
     }
+
+    CMainFrame frame;
+    bridge.SetMessageBoxParent(&frame);
+    // Posted commands (the serial recovery among them) go to the main window.
+    bridge.SetCommandHandler([&frame](int command) { frame.OnCommand(command); });
+    theApp.m_pMainWnd = &frame;
+    frame.show();
 
     // Without a real instrument the program drives the virtual one.
     sim::VirtualInstrumentSession instrument;
