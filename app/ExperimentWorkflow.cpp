@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "app/ImageCaptureLogHeader.h"
 #include "app/VelloraApp.h"
 #include "platform/UiBridge.h"
 #include "support/AppLogs.h"
@@ -19,7 +20,6 @@ constexpr int32_t kMaxCapturePeriodMs = 3600000;
 
 std::mutex g_hooksMutex;
 WorkflowCaptureChain* g_captureChain = nullptr;
-std::function<std::vector<std::string>()> g_takeHeaderLines;
 std::atomic<ExperimentWorkflow*> g_mainWindowWorkflow{nullptr};
 
 // A "%d" setting of [ExperimentSettings] (31 characters); `fallback` when it
@@ -44,15 +44,6 @@ bool CheckPeriod(SYSTEMTIME* startTime, CString& error) {
     return g_captureChain ? g_captureChain->CheckCapturePeriod(startTime, error) : true;
 }
 
-std::vector<std::string> TakeHeaderLines() {
-    std::function<std::vector<std::string>()> take;
-    {
-        std::lock_guard<std::mutex> lock(g_hooksMutex);
-        take = g_takeHeaderLines;
-    }
-    return take ? take() : std::vector<std::string>{};
-}
-
 void ShowAndLog(const CString& text) {
     LogErrAndInfo(__FILE__, __LINE__, text);
     platform::ShowMessageBox(text.GetString());
@@ -63,11 +54,6 @@ void ShowAndLog(const CString& text) {
 void SetWorkflowCaptureChain(WorkflowCaptureChain* chain) {
     std::lock_guard<std::mutex> lock(g_hooksMutex);
     g_captureChain = chain;
-}
-
-void SetCaptureLogHeaderLineSource(std::function<std::vector<std::string>()> takeLines) {
-    std::lock_guard<std::mutex> lock(g_hooksMutex);
-    g_takeHeaderLines = std::move(takeLines);
 }
 
 CString CaptureLogPath::Get() const {
@@ -187,7 +173,9 @@ void ExperimentWorkflow::Stop() {
     const CString logPath = m_strImageCaptureLogPath.Get();
     if (logPath.IsEmpty()) return;
     Tovanix::String ignored;
-    for (const std::string& line : TakeHeaderLines()) {
+    std::vector<Tovanix::String> lines;
+    TakeImageCaptureLogHeaderLines(lines);
+    for (const Tovanix::String& line : lines) {
         AddAHeaderLine(logPath, line.c_str(), &ignored);
     }
     CachedLogging::Release(logPath, &ignored);

@@ -41,10 +41,6 @@ public:
 };
 void SetWorkflowCaptureChain(WorkflowCaptureChain* chain);  // not owned; null removes it
 
-// The header lines that scripts queued for the capture log during the run;
-// installed by the script layer (none until then).
-void SetCaptureLogHeaderLineSource(std::function<std::vector<std::string>()> takeLines);
-
 // The main window's timer 1000.
 class WorkflowTimer {
 public:

@@ -1,6 +1,6 @@
 # Starts the program on the offscreen platform with fresh machine folders,
-# lets it close itself, and checks that it found the virtual instrument's
-# pumps and stage on their serial lines.
+# lets it close itself, and checks that it set up a complete main settings
+# file and found the virtual instrument's pumps and stage on their serial lines.
 #   cmake -DPROGRAM=<vellora> -DWORK=<folder> -P SmokeTest.cmake
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}/PublicDocuments" "${WORK}/ProgramData" "${WORK}/Program")
@@ -9,9 +9,26 @@ set(ENV{VELLORA_EXIT_AFTER_MS} 3000)
 set(ENV{VELLORA_PUBLIC_DOCUMENTS} "${WORK}/PublicDocuments")
 set(ENV{VELLORA_PROGRAM_DATA} "${WORK}/ProgramData")
 set(ENV{VELLORA_PROGRAM_DIR} "${WORK}/Program")
-execute_process(COMMAND "${PROGRAM}" RESULT_VARIABLE result TIMEOUT 50)
+execute_process(COMMAND "${PROGRAM}" RESULT_VARIABLE result ERROR_VARIABLE errors TIMEOUT 50)
 if(NOT result EQUAL 0)
-  message(FATAL_ERROR "vellora ended with ${result}")
+  message(FATAL_ERROR "vellora ended with ${result}:\n${errors}")
+endif()
+set(root "${WORK}/PublicDocuments/Tessaly/Vellora")
+foreach(file "Default/Vellora.ini" "Vellora.ini")
+  if(NOT EXISTS "${root}/${file}")
+    message(FATAL_ERROR "the data root lacks ${file}")
+  endif()
+endforeach()
+file(READ "${root}/Vellora.ini" settings)
+foreach(expected "\nimage_pixels_per_mm=" "\nPump2SyringeVolume=" "\nLowMappingDisplayIntensity=")
+  string(FIND "${settings}" "${expected}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "Vellora.ini lacks \"${expected}\":\n${settings}")
+  endif()
+endforeach()
+string(FIND "${errors}" "Vellora.ini file is created with default values." at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "the first start did not say that Vellora.ini was created:\n${errors}")
 endif()
 file(GLOB reports "${WORK}/PublicDocuments/Tessaly/Vellora/LOG/ReInitializeSerialPortDevices_*.log")
 if(NOT reports)

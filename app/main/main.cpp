@@ -1,11 +1,13 @@
 // The program's entry point: the user-interface bridge, the main window, the
-// data root, the virtual instrument, and the serial discovery of its devices.
+// data root with its main settings file, the virtual instrument, and the
+// serial discovery of its devices.
 
 #include <QApplication>
 #include <QStatusBar>
 #include <QTimer>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -13,8 +15,12 @@
 #include <system_error>
 #include <thread>
 
+#include "app/FrameHooks.h"
+#include "app/SuppliedFiles.h"
 #include "app/VelloraApp.h"
 #include "app/ui/MainFrame.h"
+#include "imaging/ImageDoc.h"
+#include "imaging/ui/DocTemplate.h"
 #include "platform/Folders.h"
 #include "platform/UiBridge.h"
 #include "platform/ui/QtUiBridge.h"
@@ -44,6 +50,46 @@ bool PrepareDataRoot(std::string* error) {
     return true;
 }
 
+// Test facility: a program started to close on its own (VELLORA_EXIT_AFTER_MS)
+// runs unattended. Its message boxes are answered with their first button and
+// written to standard error, so that no start-up message can hold it open.
+class UnattendedUiBridge : public platform::UiBridge {
+public:
+    explicit UnattendedUiBridge(platform::UiBridge& ui) : m_ui(ui) {}
+    void PostCommand(int commandId) override { m_ui.PostCommand(commandId); }
+    void RunOnUiThread(const std::function<void()>& function) override { m_ui.RunOnUiThread(function); }
+    int MessageBox(const std::string& text, const std::string& caption, unsigned type) override {
+        std::fprintf(stderr, "Vellora: [%s] %s\n", caption.c_str(), text.c_str());
+        return m_answers.MessageBox(text, caption, type);
+    }
+
+private:
+    platform::UiBridge& m_ui;
+    platform::ScriptedUiBridge m_answers;
+};
+
+// What the main window asks of the image windows: whether the live preview
+// is open, and closing it.
+void InstallImageWindowHooks(CMultiDocTemplate& documents) {
+    FrameHooks hooks = GetFrameHooks();
+    hooks.livePreviewOpen = [&documents] {
+        for (CImageDoc* document : documents.GetDocuments()) {
+            if (document->m_bPreview) return true;
+        }
+        return false;
+    };
+    hooks.closeLivePreview = [&documents] {
+        for (CImageDoc* document : documents.GetDocuments()) {
+            if (!document->m_bPreview) continue;
+            if (!document->GetFirstView()) return false;
+            documents.CloseDocument(document);
+            return true;
+        }
+        return false;
+    };
+    SetFrameHooks(hooks);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -51,13 +97,24 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Vellora");
 
     platform::QtUiBridge bridge;
-    platform::ScopedUiBridge installedBridge(bridge);
+    UnattendedUiBridge unattended(bridge);
+    const bool runUnattended = std::getenv("VELLORA_EXIT_AFTER_MS") != nullptr;
+    platform::ScopedUiBridge installedBridge(runUnattended ? static_cast<platform::UiBridge&>(unattended) : bridge);
 
     // The main window reads the main settings file (the image type names),
-    // so the data root comes first.
+    // so the data root and that file come first.
     std::string error;
     if (!PrepareDataRoot(&error)) {
         platform::ShowMessageBox(error, "Vellora", platform::MB_OK | platform::MB_ICONERROR);
+        return 1;
+    }
+    // The files the installation supplies, then the main settings file that
+    // everything after this point reads.
+    if (!InstallMissingDataRootFiles(theApp.m_strDataRoot, &error)) {
+        LogErrAndInfo(__FILE__, __LINE__, error.c_str());
+        error.clear();
+    }
+    if (!theApp.CreateIniIfMissing() || !theApp.RestoreIniFromBackupIfInvalid()) {
         return 1;
     }
 
@@ -66,6 +123,9 @@ int main(int argc, char** argv) {
     // Posted commands (the serial recovery among them) go to the main window.
     bridge.SetCommandHandler([&frame](int command) { frame.OnCommand(command); });
     theApp.m_pMainWnd = &frame;
+    CMultiDocTemplate imageDocTemplate(frame.mdiArea());
+    ScopedImageDocTemplate installedImageDocTemplate(&imageDocTemplate);
+    InstallImageWindowHooks(imageDocTemplate);
     frame.show();
 
     // Without a real instrument the program drives the virtual one.
@@ -106,6 +166,7 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
     discovery.join();
+    SetFrameHooks({});
     theApp.m_pMainWnd = nullptr;
     return result;
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/ImageCaptureLogHeader.h"
 #include "app/tests/FrameTestSupport.h"
 #include "support/CachedLog.h"
 
@@ -66,7 +67,6 @@ protected:
     }
     void TearDown() override {
         SetWorkflowCaptureChain(nullptr);
-        SetCaptureLogHeaderLineSource(nullptr);
         FrameLogicTest::TearDown();
     }
 
@@ -244,18 +244,15 @@ TEST_F(ExperimentWorkflowTest, StopEndsTheRunAndWritesTheQueuedHeaderLinesToTheC
     ASSERT_TRUE(AddALine(logPath.c_str(), "Vellora", &error));
     ASSERT_TRUE(AddALine(logPath.c_str(), "ImageFile\tDate\tTime", &error, true));
 
-    int takes = 0;
-    SetCaptureLogHeaderLineSource([&takes] {
-        ++takes;
-        return std::vector<std::string>{"Operator=Ann", "Sample=S12"};
-    });
+    CreateImageCaptureLogHeaderSemaphore();
+    QueueImageCaptureLogHeaderLine("Operator=Ann");
+    QueueImageCaptureLogHeaderLine("Sample=S12");
 
     WriteIni("[ExperimentSettings]\r\nImageCapturePeriod=1000\r\nImageCaptureCount=10\r\n");
     workflow.Start();
     ASSERT_TRUE(theApp.m_bWorkflowRunning);
     // Before any capture filed a log, the header lines wait in their queue.
     workflow.Stop();
-    EXPECT_EQ(takes, 0);
     EXPECT_FALSE(theApp.m_bWorkflowRunning);
     EXPECT_FALSE(timer.period);
 
@@ -264,15 +261,20 @@ TEST_F(ExperimentWorkflowTest, StopEndsTheRunAndWritesTheQueuedHeaderLinesToTheC
     workflow.m_strImageCaptureLogPath.SetIfEmpty("elsewhere.log");
     workflow.Stop();
 
-    EXPECT_EQ(takes, 1);
     EXPECT_FALSE(theApp.m_bWorkflowRunning);
     EXPECT_EQ(theApp.m_nWorkflowCaptureIndex, 0);
     EXPECT_FALSE(timer.period);
     EXPECT_TRUE(workflow.m_strImageCaptureLogPath.Get().IsEmpty());
     std::ifstream file(logPath, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    EXPECT_EQ(text.str(), "Vellora\r\nOperator=Ann\r\nSample=S12\r\nImageFile\tDate\tTime\r\n");
+    std::vector<std::string> rows;
+    for (std::string row; std::getline(file, row);) rows.push_back(row);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0], "Vellora\r");
+    EXPECT_TRUE(rows[1].ends_with("\tOperator=Ann\r")) << rows[1];
+    EXPECT_TRUE(rows[2].ends_with("\tSample=S12\r")) << rows[2];
+    EXPECT_EQ(rows[3], "ImageFile\tDate\tTime\r");
+    std::vector<Tovanix::String> left;
+    EXPECT_EQ(TakeImageCaptureLogHeaderLines(left), 0) << "the queue was emptied";
 }
 
 }  // namespace
