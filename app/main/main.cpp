@@ -15,6 +15,7 @@
 #include <system_error>
 #include <thread>
 
+#include "app/CartridgeTypes.h"
 #include "app/FrameHooks.h"
 #include "app/SuppliedFiles.h"
 #include "app/VelloraApp.h"
@@ -24,6 +25,7 @@
 #include "platform/Folders.h"
 #include "platform/UiBridge.h"
 #include "platform/ui/QtUiBridge.h"
+#include "platform/ui/TerminationSignals.h"
 #include "sim/VirtualInstrumentSession.h"
 #include "support/AppLogs.h"
 #include "support/SerialPort.h"
@@ -56,7 +58,7 @@ bool PrepareDataRoot(std::string* error) {
 class UnattendedUiBridge : public platform::UiBridge {
 public:
     explicit UnattendedUiBridge(platform::UiBridge& ui) : m_ui(ui) {}
-    void PostCommand(int commandId) override { m_ui.PostCommand(commandId); }
+    void PostCommand(int commandId, intptr_t argument) override { m_ui.PostCommand(commandId, argument); }
     void RunOnUiThread(const std::function<void()>& function) override { m_ui.RunOnUiThread(function); }
     int MessageBox(const std::string& text, const std::string& caption, unsigned type) override {
         std::fprintf(stderr, "Vellora: [%s] %s\n", caption.c_str(), text.c_str());
@@ -93,6 +95,10 @@ void InstallImageWindowHooks(CMultiDocTemplate& documents) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A shutdown, a closed terminal or Ctrl+C closes the main window like the
+    // user would, so the orderly exit runs; one that comes before the window
+    // exists waits for it.
+    platform::TerminationSignals terminationSignals;
     QApplication application(argc, argv);
     QApplication::setApplicationName("Vellora");
 
@@ -119,6 +125,7 @@ int main(int argc, char** argv) {
     }
 
     CMainFrame frame;
+    terminationSignals.CloseOnSignal(&frame);
     bridge.SetMessageBoxParent(&frame);
     // Posted commands (the serial recovery among them) go to the main window.
     bridge.SetCommandHandler([&frame](int command) { frame.OnCommand(command); });
@@ -153,6 +160,13 @@ int main(int argc, char** argv) {
             frame.statusBar()->showMessage(text);
         });
     });
+
+    // The cartridge catalogue comes last; without it start-up still goes on.
+    CString cartridgeError;
+    if (!LoadCartridgeTypes(cartridgeError)) {
+        LogErrAndInfo(__FILE__, __LINE__, cartridgeError);
+        platform::ShowMessageBox(cartridgeError.str(), "Vellora", platform::MB_OK | platform::MB_ICONERROR);
+    }
 
     // Test facility: close the program on its own after a delay, so that the
     // start-up and shut-down paths can run unattended.
