@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/tests/ScopedEnv.h"
+
 extern char** environ;
 
 namespace {
@@ -42,6 +44,10 @@ bool WaitForExit(pid_t pid, int* status, std::chrono::seconds limit) {
 }
 
 TEST(TerminationSignal, EachSignalEndsTheProgramThroughItsOrderlyExit) {
+    // Unattended, so that start-up messages (a new settings file, for one)
+    // are answered instead of waiting for a user; it would close itself only
+    // long after the test ends.
+    ScopedEnv unattended("VELLORA_EXIT_AFTER_MS", "600000");
     for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
         char program[] = VELLORA_PROGRAM;
         char* argv[] = {program, nullptr};
