@@ -59,7 +59,7 @@ bool PrepareDataRoot(std::string* error) {
 class UnattendedUiBridge : public platform::UiBridge {
 public:
     explicit UnattendedUiBridge(platform::UiBridge& ui) : m_ui(ui) {}
-    void PostCommand(int commandId) override { m_ui.PostCommand(commandId); }
+    void PostCommand(int commandId, intptr_t argument = 0) override { m_ui.PostCommand(commandId, argument); }
     void RunOnUiThread(const std::function<void()>& function) override { m_ui.RunOnUiThread(function); }
     int MessageBox(const std::string& text, const std::string& caption, unsigned type) override {
         std::fprintf(stderr, "Vellora: [%s] %s\n", caption.c_str(), text.c_str());
