@@ -37,6 +37,10 @@ inline std::chrono::system_clock::time_point LocalTime(int year, int month, int 
     return std::chrono::system_clock::from_time_t(std::mktime(&tm));
 }
 
+inline void WriteTextFile(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
 inline std::string ReadText(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
     std::stringstream content;
