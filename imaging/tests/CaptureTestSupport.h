@@ -15,10 +15,17 @@
 #include <vector>
 
 #include "app/VelloraApp.h"
+#include "devices/CameraFactory.h"
+#include "devices/DigitalIO.h"
 #include "imaging/ExperimentFolders.h"
+#include "imaging/ImageCapture.h"
+#include "imaging/ImageFiling.h"
 #include "imaging/tests/ImagingTestSupport.h"
 #include "platform/Clock.h"
 #include "platform/UiBridge.h"
+#include "sim/VirtualCamera.h"
+#include "sim/VirtualDaq.h"
+#include "sim/VirtualInstrument.h"
 #include "support/CachedLog.h"
 
 namespace capturetest {
@@ -97,9 +104,10 @@ protected:
         imagingtest::ImagingTest::TearDown();
     }
 
-    // Replaces the main settings file with [ExperimentSettings] holding `keys`.
+    // Replaces the main settings file with [ExperimentSettings] holding
+    // `keys`, followed by the fixture's other sections.
     void WriteSettings(const std::string& keys) {
-        imagingtest::WriteText(g_IniPath.str(), "[ExperimentSettings]\r\n" + keys);
+        imagingtest::WriteText(g_IniPath.str(), "[ExperimentSettings]\r\n" + keys + otherSections);
     }
 
     // Writes the cached log to its file, then reads it.
@@ -109,10 +117,78 @@ protected:
         return ReadLines(path);
     }
 
+    std::string otherSections;
     platform::ManualClock clock;
     platform::ScopedClock useClock{clock};
     platform::ScriptedUiBridge ui;
     platform::ScopedUiBridge useUi{ui};
+};
+
+// The capture chain on a fresh virtual instrument: its camera (a Basler
+// camera object, opened), its digital I/O device with the LEDs on port 0
+// lines 0..3, and the capture semaphore.
+class VirtualCaptureTest : public CaptureChainTest {
+protected:
+    void SetUp() override {
+        sim::VirtualCamera::Instance().Reset();
+        sim::VirtualDaq::Instance().Reset();
+        {
+            auto lock = sim::VirtualInstrument::Instance().Lock();
+            sim::InstrumentState& state = sim::VirtualInstrument::Instance().State();
+            state = sim::InstrumentState{};
+            state.stageFocusMm = state.focusBestMm;
+        }
+        otherSections =
+            "[DIO_Config]\r\nMapping=Interlock\r\nLED0_port=0\r\nLED0_line=0\r\nLED1_port=0\r\nLED1_line=1\r\n"
+            "LED2_port=0\r\nLED2_line=2\r\nLED3_port=0\r\nLED3_line=3\r\nCartridge_Port=0\r\nCartridge_Line=4\r\n"
+            "Clamp_Port=0\r\nClamp_Line=5\r\n";
+        CaptureChainTest::SetUp();
+        g_DIOPort0InputTask = nullptr;
+        g_DIOPort0OutputTask = nullptr;
+        g_DIOPort1Task = nullptr;
+        g_DIOPortTable = {};
+        CString error;
+        ASSERT_TRUE(Initialize_DIO(&error, false)) << error.GetString();
+        ASSERT_TRUE(LoadDIOMapping(&error)) << error.GetString();
+
+        clock.Advance(std::chrono::milliseconds(6000));  // camera opens are kept 5 s apart
+        delete theApp.m_pCamera;
+        theApp.m_pCamera = CreateCameraForType("");
+        ASSERT_TRUE(theApp.m_pCamera->Initialize(&error, false)) << error.GetString();
+        if (!g_CaptureSemaphore) g_CaptureSemaphore = std::make_unique<platform::Semaphore>(1, 1);
+        g_LastCaptureEndMs = 0;
+        theApp.m_nMinTimeBetweenCaptureEventsMs = 100;
+    }
+    void TearDown() override {
+        delete theApp.m_pCamera;
+        theApp.m_pCamera = nullptr;
+        ForgetCameraIdentity();
+        SetCameraReInitializer(nullptr);
+        SetCustomerScreenVisibleQuery(nullptr);
+        CaptureChainTest::TearDown();
+    }
+
+    // LED changes on port 0 as (time, lit mask), oldest first.
+    static std::vector<std::pair<std::chrono::steady_clock::time_point, uint8_t>> LedHistory() {
+        std::vector<std::pair<std::chrono::steady_clock::time_point, uint8_t>> changes;
+        uint8_t last = 0;
+        for (const sim::LatchChange& change : sim::VirtualDaq::Instance().LatchHistory()) {
+            if (change.port != 0 || (change.value & 0x0F) == last) continue;
+            last = change.value & 0x0F;
+            changes.emplace_back(change.time, last);
+        }
+        return changes;
+    }
+    static bool AnyLedLit() {
+        const auto state = sim::VirtualInstrument::Instance().Snapshot();
+        return state.digitalLines[3] || state.digitalLines[4] || state.digitalLines[5] || state.digitalLines[6];
+    }
+    static sim::CameraDeviceState Device() { return sim::VirtualCamera::Instance().Snapshot(); }
+    template <class Change>
+    static void ChangeCamera(Change change) {
+        auto lock = sim::VirtualCamera::Instance().Lock();
+        change(sim::VirtualCamera::Instance().State());
+    }
 };
 
 }  // namespace capturetest
