@@ -54,18 +54,35 @@ std::string ReadSetting(const char* key, size_t characters) {
     return buffer;
 }
 
+// Replaces the camera object: up to ten attempts about a second apart, each
+// with a new object that must open and take an exposure.
 bool DefaultReInitialize() {
-    const std::string type = ReadSetting("CameraType", 255);
     delete theApp.m_pCamera;
-    theApp.m_pCamera = CreateCameraForType(type.c_str());
-    CString error;
-    if (!theApp.m_pCamera->Initialize(&error, true)) {
-        Log(CString("ReInitializeCamera() - ") + error);
-        Log("Failed to reinitialize the camera.");
-        return false;
+    theApp.m_pCamera = nullptr;
+    platform::GetClock().SleepFor(std::chrono::milliseconds(250));
+    for (long attempt = 0; attempt < 10; ++attempt) {
+        if (attempt > 0) {
+            delete theApp.m_pCamera;
+            theApp.m_pCamera = nullptr;
+            platform::GetClock().SleepFor(std::chrono::milliseconds(1000));
+        }
+        CString text;
+        text.Format("%s() : Attempt # %ld", "CVelloraApp::ReInitializeCamera", attempt);
+        Log(text);
+        theApp.m_pCamera = CreateCameraForType(ReadSetting("CameraType", 255).c_str());
+        CString error;
+        if (!theApp.m_pCamera->Initialize(&error, false)) {
+            if (!error.IsEmpty()) Log(error);
+            continue;
+        }
+        if (!theApp.m_pCamera->SetExposureTime(100.0f, &error)) {
+            Log(error);
+            continue;
+        }
+        return true;
     }
-    Log("ReInitializeCamera() - camera reinitialized");
-    return true;
+    Log("Failed to reinitialize the camera.");
+    return false;
 }
 
 // Sets the exposure; after a failure the camera is re-initialised once and

@@ -17,6 +17,7 @@
 #include "app/VelloraApp.h"
 #include "devices/CameraFactory.h"
 #include "devices/DigitalIO.h"
+#include "devices/Pylon_Camera.h"
 #include "imaging/ExperimentFolders.h"
 #include "imaging/ImageCapture.h"
 #include "imaging/ImageFiling.h"
@@ -87,6 +88,7 @@ protected:
         theApp.m_strCartridgeTypeCode = "";
         std::filesystem::create_directories(root / "Backup");
         clock.SetWallTime(LocalTime(2024, 3, 15, 9, 42, 7));
+        g_PylonLastInitAttempt = 0;  // the wall clock went back; a re-initialisation may open at once
         if (!_CachedLog_semaphore) _CachedLog_semaphore = new platform::Semaphore(1, 1);
         g_ReferenceImageRequests.clear();
         WriteSettings("");
@@ -155,6 +157,7 @@ protected:
         delete theApp.m_pCamera;
         theApp.m_pCamera = CreateCameraForType("");
         ASSERT_TRUE(theApp.m_pCamera->Initialize(&error, false)) << error.GetString();
+        clock.SetWallTime(LocalTime(2024, 3, 15, 9, 42, 7));
         if (!g_CaptureSemaphore) g_CaptureSemaphore = std::make_unique<platform::Semaphore>(1, 1);
         g_LastCaptureEndMs = 0;
         theApp.m_nMinTimeBetweenCaptureEventsMs = 100;
