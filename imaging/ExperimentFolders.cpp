@@ -8,6 +8,7 @@
 #include <strings.h>
 #include <system_error>
 
+#include "app/CartridgeTypes.h"
 #include "app/VelloraApp.h"
 #include "platform/Files.h"
 #include "platform/Time.h"
@@ -93,7 +94,8 @@ bool ImposeCartridgeOffsets(const char* settingsFile, const char* cartridgeCode,
         std::lock_guard<std::mutex> lock(g_hooksMutex);
         writer = g_cartridgeOffsetsWriter;
     }
-    return writer ? writer(settingsFile, cartridgeCode, error) : true;
+    return writer ? writer(settingsFile, cartridgeCode, error)
+                  : ImposeCartridgeTypeOffsets(settingsFile, cartridgeCode, error);
 }
 
 bool CreateNewExperiment(Tovanix::String name, CString& error) {

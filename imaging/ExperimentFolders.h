@@ -37,9 +37,9 @@ bool CheckDiskSpaceForImageCapture(CString& message);
 using DiskFreeSpaceQuery = std::function<bool(const std::string& path, uint64_t* freeBytes, int* errorCode)>;
 void SetDiskFreeSpaceQuery(DiskFreeSpaceQuery query);
 
-// Writes the cartridge type's channel offsets into a settings file. Until the
-// cartridge catalogue is wired in, experiments keep the channel rows the
-// settings already hold.
+// Writes the cartridge type's channel offsets into a settings file: the
+// cartridge catalogue's ImposeCartridgeTypeOffsets unless a test installs
+// its own writer.
 using CartridgeOffsetsWriter = std::function<bool(const char* settingsFile, const char* cartridgeCode, CString& error)>;
 void SetCartridgeOffsetsWriter(CartridgeOffsetsWriter writer);
 bool ImposeCartridgeOffsets(const char* settingsFile, const char* cartridgeCode, CString& error);

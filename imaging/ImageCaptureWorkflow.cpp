@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "app/CartridgeTypes.h"
 #include "app/VelloraApp.h"
 #include "imaging/ExperimentFolders.h"
 #include "imaging/ImageCapture.h"
@@ -20,7 +21,7 @@
 namespace {
 
 // The cartridge a manual capture files its experiment under (K4.1).
-const char* const kManualCaptureCartridgeCode = "410-001-0001";
+const char* const kManualCaptureCartridgeCode = kCartridgeTypeCodes[0];
 
 std::mutex g_handOverMutex;
 std::function<WorkflowHandOver()> g_handOverReader;

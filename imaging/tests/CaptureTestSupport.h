@@ -92,6 +92,8 @@ protected:
         if (!_CachedLog_semaphore) _CachedLog_semaphore = new platform::Semaphore(1, 1);
         g_ReferenceImageRequests.clear();
         WriteSettings("");
+        // No cartridge catalogue here; the tests that need it load it.
+        SetCartridgeOffsetsWriter([](const char*, const char*, CString&) { return true; });
     }
 
     void TearDown() override {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/CartridgeTypes.h"
 #include "imaging/ExperimentFolders.h"
 #include "imaging/tests/CaptureTestSupport.h"
 #include "support/Profile.h"
@@ -107,6 +108,34 @@ TEST_F(ExperimentFoldersTest, CartridgeOffsetsGoIntoTheCopyAndTheMainFile) {
     EXPECT_EQ(written[0], (root / "Data" / "20240315-0942-07_Run3" / "ExperimentSettings.ini").string() +
                               "|410-001-0001");
     EXPECT_EQ(written[1], g_IniPath.str() + "|410-001-0001");
+}
+
+TEST_F(ExperimentFoldersTest, CatalogueOffsetsAreImposedOnBothFiles) {
+    SetCartridgeOffsetsWriter(nullptr);
+    imagingtest::WriteText(root / "Cartridge" / "K4.1.ini",
+                           "[General]\r\nType=K4.1\r\n[BarcodeFormats]\r\nf01=###-###-####\r\n[BarcodeIDs]\r\nids=410\r\n"
+                           "[OffsetsInMicron]\r\nUpperChannelOffset=100\r\nLowerChannelOffset=-100\r\n"
+                           "[SampleLoadInMicroLitre]\r\nSampleAspirateVolume=270\r\n");
+    CString error;
+    ASSERT_TRUE(LoadCartridgeTypes(error)) << error.GetString();
+    otherSections = "[CalibrationSettings]\r\nimage_pixels_per_mm=200\r\nUpperChannel=700\r\nLowerChannel=1300\r\n";
+    WriteSettings("DataDirectory=" + data() + "\r\nCreateDailySubDirectory=FALSE\r\n");
+
+    theApp.m_strCartridgeTypeCode = "";
+    EXPECT_FALSE(CreateNewExperiment("NoCartridge", error)) << "an experiment needs a known cartridge";
+
+    clock.SetWallTime(capturetest::LocalTime(2024, 3, 15, 9, 42, 8));
+    theApp.m_strCartridgeTypeCode = "410-001-0001";
+    ASSERT_TRUE(CreateNewExperiment("Run3", error)) << error.GetString();
+    const auto copy = root / "Data" / "20240315-0942-08_Run3" / "ExperimentSettings.ini";
+    for (const std::string& file : {copy.string(), g_IniPath.str()}) {
+        char rows[2][32] = {};
+        Tovanix::E_GetPrivateProfileString("Cartridge", "CartridgeUpperChannel", "", rows[0], 32, file.c_str());
+        Tovanix::E_GetPrivateProfileString("Cartridge", "CartridgeLowerChannel", "", rows[1], 32, file.c_str());
+        EXPECT_STREQ(rows[0], "720") << file;
+        EXPECT_STREQ(rows[1], "1280") << file;
+    }
+    g_CartridgeTypes.RemoveAll();
 }
 
 TEST_F(ExperimentFoldersTest, ResumeAppendsToThePrefixEachTime) {
