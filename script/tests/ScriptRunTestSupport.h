@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/SuppliedFiles.h"
 #include "app/VelloraApp.h"
 #include "platform/Files.h"
 #include "platform/UiBridge.h"
@@ -180,6 +181,12 @@ protected:
         fs::create_directories(root / "LOG");
         theApp.m_strDataRoot = root.string();
         theApp.m_nPumpComPort = 0;
+        // The main settings file: the supplied default, with its line mapping.
+        std::string error;
+        ASSERT_TRUE(InstallMissingDataRootFiles(theApp.m_strDataRoot, &error)) << error;
+        fs::copy_file(root / "Default" / "Vellora.ini", root / "Vellora.ini", fs::copy_options::overwrite_existing);
+        theApp.m_strIniPath = (root / "Vellora.ini").string();
+        g_IniPath = theApp.m_strIniPath;
         SetScriptRunObserver(&observer);
     }
     void TearDown() override
