@@ -10,6 +10,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -41,6 +42,15 @@ public:
     // Shows a modal message box on the user-interface thread and returns the
     // answer (IDOK, IDYES, ...).
     virtual int MessageBox(const std::string& text, const std::string& caption, unsigned type) = 0;
+    // A prompt that a script command raises (the command's name and the
+    // prompt's text). True with the answer when the bridge answers prompts
+    // from a script of answers; false when the prompt's own window asks.
+    virtual bool AnswerPrompt(const std::string& command, const std::string& text, std::string* answer) {
+        (void)command;
+        (void)text;
+        (void)answer;
+        return false;
+    }
 };
 
 // The bridge in use. Without an installed bridge, commands are dropped,
@@ -71,8 +81,14 @@ public:
     void PostCommand(int commandId) override;
     void RunOnUiThread(const std::function<void()>& function) override;
     int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
+    // Answers with the next queued prompt answer when it names this command;
+    // otherwise the prompt stays unanswered (false) and the queue unchanged.
+    bool AnswerPrompt(const std::string& command, const std::string& text, std::string* answer) override;
 
     void QueueAnswer(int answer);
+    void QueuePromptAnswer(const std::string& command, const std::string& answer);
+    // "<command>: <text>" of every prompt raised, answered or not.
+    std::vector<std::string> Prompts() const;
     std::vector<int> PostedCommands() const;
     std::vector<ShownBox> ShownBoxes() const;
     void Clear();
@@ -80,6 +96,8 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::deque<int> m_answers;
+    std::deque<std::pair<std::string, std::string>> m_promptAnswers;
+    std::vector<std::string> m_prompts;
     std::vector<int> m_commands;
     std::vector<ShownBox> m_boxes;
 };
