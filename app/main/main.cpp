@@ -142,6 +142,7 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
     discovery.join();
+    theApp.ExitInstance();
     theApp.m_pMainWnd = nullptr;
     return result;
 }
