@@ -2,7 +2,6 @@
 
 #include "app/VelloraApp.h"
 #include "platform/Files.h"
-#include "support/AppLogs.h"
 #include "support/Profile.h"
 
 #include <climits>
@@ -121,7 +120,8 @@ std::string ProjectionParamsFilePath(const char* setName)
     const std::string name = setName ? setName : "";
     if (name == kExperimentSettingsParamsName)
         return g_IniPath.str();
-    return DataRootPath(("LIB\\" + name + ".pa_params").c_str()).str();
+    const std::string lib = platform::JoinPath(platform::NativePath(theApp.m_strDataRoot.str()), "LIB");
+    return platform::JoinPath(lib, name + ".pa_params");
 }
 
 bool ProjectionAnalysisParams::Validate(CString& error) const

@@ -2,7 +2,11 @@
 // copy (with the calibration of an older installation carried over), the
 // validity test, and the restoration from the backup copy.
 
+#include <algorithm>
+#include <cctype>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "app/VelloraApp.h"
@@ -48,9 +52,15 @@ std::string ReadValue(const char* section, const char* key, int size, const std:
     return buffer.c_str();
 }
 
+// A "%d" value; values past the 32-bit range stay at its ends instead of
+// wrapping round to a small, plausible one.
 int ReadIntOr(const char* section, const char* key, const std::string& file, int fallback) {
-    int value = 0;
-    return std::sscanf(ReadValue(section, key, 32, file).c_str(), "%d", &value) == 1 ? value : fallback;
+    const std::string text = ReadValue(section, key, 32, file);
+    const char* begin = text.c_str();
+    while (std::isspace(static_cast<unsigned char>(*begin))) ++begin;
+    char* end = nullptr;
+    const long long value = std::strtoll(begin, &end, 10);
+    return end == begin ? fallback : static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
 double ReadRealOr(const char* section, const char* key, const std::string& file, double fallback) {

@@ -128,7 +128,8 @@ private:
 extern CVelloraApp theApp;
 
 // The serial layer's failure hook: removes itself, then asks the main window
-// (command 1364) to find the serial devices again.
+// (command 1364, with the failed COM number as its argument) to find the
+// serial devices again.
 void OnSerialPortFailure(int comPort);
 
 // The validity test of a settings file: [CalibrationSettings]

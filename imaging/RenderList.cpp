@@ -7,6 +7,7 @@
 #include <opencv2/core.hpp>
 
 #include "app/VelloraApp.h"
+#include "imaging/ImageView.h"
 #include "support/AppLogs.h"
 
 namespace {
@@ -19,6 +20,9 @@ constexpr uint32_t kIdleRequestWaitMs = 1000;
 std::mutex g_targetsMutex;
 std::map<HWND, RenderTarget*> g_targets;
 HWND g_nextTarget = 1;
+
+std::mutex g_toolLinesMutex;
+ToolLinesSource g_toolLinesSource;
 
 std::mutex g_renderFunctionMutex;
 RenderImageFunction g_renderFunction;
@@ -42,6 +46,33 @@ void QueueDocumentClose(const CString& path) {
 }
 
 }  // namespace
+
+int32_t g_SavedChannelMagnetLines[4] = {-1, -1, -1, -1};
+bool g_ToolLinesActive = false;
+
+void SetToolLinesSource(ToolLinesSource source) {
+    std::lock_guard<std::mutex> lock(g_toolLinesMutex);
+    g_toolLinesSource = std::move(source);
+}
+
+void ApplyToolChannelMagnetLines() {
+    ToolLinesSource source;
+    {
+        std::lock_guard<std::mutex> lock(g_toolLinesMutex);
+        source = g_toolLinesSource;
+    }
+    int32_t toolRows[4] = {};
+    if (source && source(toolRows)) {
+        if (!g_ToolLinesActive) {
+            for (int i = 0; i < 4; ++i) g_SavedChannelMagnetLines[i] = g_ChannelMagnetLines[i];
+        }
+        for (int i = 0; i < 4; ++i) g_ChannelMagnetLines[i] = toolRows[i];
+        g_ToolLinesActive = true;
+    } else if (g_ToolLinesActive) {
+        for (int i = 0; i < 4; ++i) g_ChannelMagnetLines[i] = g_SavedChannelMagnetLines[i];
+        g_ToolLinesActive = false;
+    }
+}
 
 HWND RegisterRenderTarget(RenderTarget* target) {
     std::lock_guard<std::mutex> lock(g_targetsMutex);
@@ -143,8 +174,11 @@ void ServeRenderRequest(RenderRequest* request) {
     const RECT& target = request->m_rcTarget;
     const int width = target.right - target.left + 1;
     const int height = target.bottom - target.top + 1;
+    ApplyToolChannelMagnetLines();
     if (width > 0 && height > 0) {
-        cv::Mat picture(height, width, CV_8UC4, cv::Scalar::all(0));
+        // Not cleared: the drawing covers the whole picture, and a picture
+        // whose drawing failed is not shown.
+        cv::Mat picture(height, width, CV_8UC4);
         if (DrawRequest(request, picture)) {
             PresentRenderedPicture(request->m_hWnd, picture);
         }

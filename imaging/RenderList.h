@@ -12,6 +12,7 @@
 // its caller.
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 
 #include "imaging/RenderRequest.h"
@@ -50,10 +51,22 @@ bool AddToRenderList(RenderRequest* request);
 RenderRequest* TakeRenderListHead();
 
 // Draws a request into `picture` ((width + 1) x (height + 1) of its target
-// rectangle, 8-bit 4 channels, black). True when something was drawn.
+// rectangle, 8-bit 4 channels, not cleared). True when the whole picture was
+// drawn; only then is it shown.
 using RenderImageFunction = std::function<bool(RenderRequest* request, cv::Mat& picture)>;
 // Installed once by the views' library before requests are served.
 void SetRenderImageFunction(RenderImageFunction function);
+
+// The channel and magnet rows of a visible analysis tool (projection or
+// fractionation), in the order of g_ChannelMagnetLines; false while no such
+// tool is visible. Installed by the tools; none until then.
+using ToolLinesSource = std::function<bool(int32_t rows[4])>;
+void SetToolLinesSource(ToolLinesSource source);
+// While a tool's rows are drawn, the view's own rows are kept here.
+extern int32_t g_SavedChannelMagnetLines[4];
+extern bool g_ToolLinesActive;  // render thread only
+// Puts a visible tool's rows in place of the view's, or the view's back.
+void ApplyToolChannelMagnetLines();
 
 // Draws one request for its target window, queues the close of its document
 // when asked, and deletes it.

@@ -206,3 +206,11 @@ TEST(ProjectionAnalysisParams, CalibrationFromExperimentOrMainSettings)
     p.LoadCalibration((Root() / "nowhere").c_str());
     EXPECT_EQ(p.image_pixels_per_mm, 500);
 }
+
+TEST(ProjectionAnalysisParams, SetFilePaths)
+{
+    g_IniPath = (Root() / "Vellora.ini").c_str();
+    theApp.m_strDataRoot = Root().c_str();
+    EXPECT_EQ(ProjectionParamsFilePath("__ExperimentSettings__"), g_IniPath.str());
+    EXPECT_EQ(ProjectionParamsFilePath("Narrow band"), (Root() / "LIB" / "Narrow band.pa_params").string());
+}

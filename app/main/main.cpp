@@ -15,6 +15,7 @@
 #include <system_error>
 #include <thread>
 
+#include "app/CartridgeTypes.h"
 #include "app/SuppliedFiles.h"
 #include "app/VelloraApp.h"
 #include "app/ui/MainFrame.h"
@@ -23,6 +24,7 @@
 #include "platform/Folders.h"
 #include "platform/UiBridge.h"
 #include "platform/ui/QtUiBridge.h"
+#include "platform/ui/TerminationSignals.h"
 #include "sim/VirtualInstrumentSession.h"
 #include "support/AppLogs.h"
 #include "support/SerialPort.h"
@@ -72,10 +74,15 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A shutdown, a closed terminal or Ctrl+C closes the main window like the
+    // user would, so the orderly exit runs; one that comes before the window
+    // exists waits for it.
+    platform::TerminationSignals terminationSignals;
     QApplication application(argc, argv);
     QApplication::setApplicationName("Vellora");
 
     CMainFrame frame;
+    terminationSignals.CloseOnSignal(&frame);
     platform::QtUiBridge bridge;
     bridge.SetMessageBoxParent(&frame);
     bridge.SetCommandHandler([](int command) {
@@ -129,6 +136,13 @@ int main(int argc, char** argv) {
             frame.statusBar()->showMessage(text);
         });
     });
+
+    // The cartridge catalogue comes last; without it start-up still goes on.
+    CString cartridgeError;
+    if (!LoadCartridgeTypes(cartridgeError)) {
+        LogErrAndInfo(__FILE__, __LINE__, cartridgeError);
+        platform::ShowMessageBox(cartridgeError.str(), "Vellora", platform::MB_OK | platform::MB_ICONERROR);
+    }
 
     // Test facility: close the program on its own after a delay, so that the
     // start-up and shut-down paths can run unattended.

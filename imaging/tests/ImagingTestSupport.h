@@ -100,9 +100,8 @@ public:
         m_handle = RegisterRenderTarget(this);
     }
     ~FakeViewWindow() override { Close(); }
-    void Close() {
-        if (m_handle) UnregisterRenderTarget(m_handle);
-    }
+    // Unregisters, as a closed window does; the handle is kept for checks.
+    void Close() { UnregisterRenderTarget(m_handle); }
 
     RECT GetClientRect() const override {
         RECT rect;

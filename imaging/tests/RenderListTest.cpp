@@ -149,6 +149,56 @@ TEST_F(RenderListTest, RequestForAClosedWindowDrawsNothingAndClosesNothing) {
     EXPECT_NE(LogText().find("Image is not displayed due to invalid window handle"), std::string::npos);
 }
 
+TEST_F(RenderListTest, WindowClosedWhileItsPictureIsDrawnGetsNoPicture) {
+    auto window = std::make_unique<FakeViewWindow>(40, 30);
+    FakeViewWindow* const closing = window.get();
+    SetRenderImageFunction([closing](RenderRequest*, cv::Mat&) {
+        closing->Close();  // the user closes the window meanwhile
+        return true;
+    });
+    RenderRequest* request = Request("/data/a.png");
+    request->m_hWnd = window->GetRenderTarget();
+    request->m_rcTarget = window->GetClientRect();
+    ServeRenderRequest(request);
+
+    EXPECT_TRUE(window->Pictures().empty());
+    EXPECT_FALSE(IsWindow(window->GetRenderTarget()));
+}
+
+TEST_F(RenderListTest, VisibleToolsRowsAreDrawnAndTheViewsComeBackAfter) {
+    const int32_t viewRows[4] = {400, 1500, 100, 1800};
+    for (int i = 0; i < 4; ++i) g_ChannelMagnetLines[i] = viewRows[i];
+    FakeViewWindow window(20, 20);
+    std::vector<std::vector<int>> drawnRows;
+    SetRenderImageFunction([&drawnRows](RenderRequest*, cv::Mat&) {
+        drawnRows.push_back({g_ChannelMagnetLines[0], g_ChannelMagnetLines[1], g_ChannelMagnetLines[2],
+                             g_ChannelMagnetLines[3]});
+        return true;
+    });
+    bool toolVisible = true;
+    int upperChannel = 420;
+    SetToolLinesSource([&](int32_t rows[4]) {
+        const int32_t tool[4] = {upperChannel, 1450, 120, 1750};
+        std::copy(tool, tool + 4, rows);
+        return toolVisible;
+    });
+    auto serve = [&] {
+        RenderRequest* request = Request("a.png");
+        request->m_hWnd = window.GetRenderTarget();
+        ServeRenderRequest(request);
+    };
+    serve();
+    upperChannel = 430;  // the tool's rows change while it stays visible
+    serve();
+    toolVisible = false;
+    serve();
+    SetToolLinesSource(nullptr);
+
+    EXPECT_EQ(drawnRows, (std::vector<std::vector<int>>{
+                             {420, 1450, 120, 1750}, {430, 1450, 120, 1750}, {400, 1500, 100, 1800}}));
+    EXPECT_FALSE(g_ToolLinesActive);
+}
+
 TEST_F(RenderListTest, RenderThreadServesRequestsInOrder) {
     FakeViewWindow window(10, 10);
     std::mutex mutex;

@@ -130,13 +130,23 @@ bool RenderImage(RenderRequest* request, CDC* dc) {
     ReadOutputLevels(*request, low, high);
 
     const int count = width * height;
-    std::vector<uint32_t> pixels(static_cast<size_t>(count));
+    // A picture of exactly the target's size takes the display pixels
+    // directly (its bytes are laid out as they are); any other device gets
+    // them through a blit.
+    cv::Mat* picture = dc->Picture();
+    const bool direct = picture && picture->type() == CV_8UC4 && picture->isContinuous() &&
+                        picture->cols == width && picture->rows == height;
+    std::vector<uint32_t> buffer;
+    if (!direct) {
+        buffer.resize(static_cast<size_t>(count));
+    }
+    uint32_t* pixels = direct ? reinterpret_cast<uint32_t*>(picture->data) : buffer.data();
     if (!Tovanix::MapIntensitiesToDisplayColours(
-            request->m_pDisplayGrid->data(), count, pixels.data(), request->m_nDisplayMax, request->m_nDisplayMin,
+            request->m_pDisplayGrid->data(), count, pixels, request->m_nDisplayMax, request->m_nDisplayMin,
             request->m_pOverlayGrid ? request->m_pOverlayGrid->data() : nullptr, ToLevel(low), ToLevel(high))) {
         return false;
     }
-    if (!Tovanix::BlitPixelsToDC(dc->Painter(), width, height, pixels.data(), target.left, target.top)) {
+    if (!direct && !Tovanix::BlitPixelsToDC(dc->Painter(), width, height, pixels, target.left, target.top)) {
         return false;
     }
 
