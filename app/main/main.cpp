@@ -181,6 +181,7 @@ int main(int argc, char** argv) {
     }
     discovery.join();
     SetFrameHooks({});
+    theApp.ExitInstance();
     theApp.m_pMainWnd = nullptr;
     return result;
 }
