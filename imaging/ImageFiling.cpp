@@ -1,6 +1,7 @@
 #include "imaging/ImageFiling.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -227,6 +228,57 @@ void BuildImageMetadata(const char* typeName, int exposureUs, int captureIndex, 
               std::to_string(static_cast<long>(captureIndex))};
 }
 
+namespace {
+
+const unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+const char kXmpKeyword[] = "XML:com.adobe.xmp";
+
+uint32_t Crc32(const unsigned char* data, size_t size, uint32_t crc = 0xFFFFFFFFu) {
+    static const auto table = [] {
+        std::array<uint32_t, 256> t{};
+        for (uint32_t n = 0; n < 256; ++n) {
+            uint32_t c = n;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[n] = c;
+        }
+        return t;
+    }();
+    for (size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    return crc;
+}
+
+uint32_t ReadBigEndian(const unsigned char* p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};
+}
+
+void AppendBigEndian(std::vector<unsigned char>& out, uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<unsigned char>(value >> shift));
+}
+
+// Where an XMP chunk can go into a PNG that holds none yet: right after its
+// header chunk. 0 when the bytes are not such a PNG (the caller then lets the
+// metadata library rewrite the whole image).
+size_t XmpInsertPosition(const std::vector<unsigned char>& png) {
+    if (png.size() < 33 || std::memcmp(png.data(), kPngSignature, 8) != 0 ||
+        std::memcmp(png.data() + 12, "IHDR", 4) != 0) {
+        return 0;
+    }
+    const size_t afterHeader = 8 + 12 + ReadBigEndian(png.data() + 8);
+    for (size_t at = 8; at + 12 <= png.size();) {
+        const size_t length = ReadBigEndian(png.data() + at);
+        if (length > png.size() - at - 12) return 0;  // damaged: leave it to the library
+        if (std::memcmp(png.data() + at + 4, "iTXt", 4) == 0 && length >= sizeof kXmpKeyword &&
+            std::memcmp(png.data() + at + 8, kXmpKeyword, sizeof kXmpKeyword) == 0) {
+            return 0;
+        }
+        if (std::memcmp(png.data() + at + 4, "IEND", 4) == 0) return afterHeader;
+        at += 12 + length;
+    }
+    return 0;
+}
+
+}  // namespace
+
 bool AddXmpMetadataInMemory(std::vector<unsigned char>& encoded, const std::vector<std::string>& keys,
                             const std::vector<std::string>& values, CString& error) {
     const char* function = "Add_XMP_MetaData";
@@ -235,6 +287,47 @@ bool AddXmpMetadataInMemory(std::vector<unsigned char>& encoded, const std::vect
         return false;
     }
     InitializeXmp();
+    // A freshly encoded PNG gets its packet as one new chunk: the library
+    // makes the packet, and the image data is copied once instead of being
+    // parsed and rewritten.
+    if (const size_t position = XmpInsertPosition(encoded)) {
+        try {
+            Exiv2::XmpData xmp;
+            for (size_t i = 0; i < keys.size(); ++i) {
+                char key[64];
+                std::snprintf(key, sizeof key, "Xmp.dc.%s", keys[i].c_str());
+                Exiv2::Xmpdatum datum{Exiv2::XmpKey(key)};
+                datum.setValue(values[i]);
+                xmp.add(datum);
+            }
+            std::string packet;
+            if (Exiv2::XmpParser::encode(packet, xmp,
+                                         Exiv2::XmpParser::useCompactFormat | Exiv2::XmpParser::omitAllFormatting) != 0) {
+                error.Format("%s() - Can't encode the XMP packet", function);
+                return false;
+            }
+            std::vector<unsigned char> chunk;
+            AppendBigEndian(chunk, 0);  // length, set below
+            for (const char c : std::string("iTXt")) chunk.push_back(static_cast<unsigned char>(c));
+            chunk.insert(chunk.end(), kXmpKeyword, kXmpKeyword + sizeof kXmpKeyword);  // with its NUL
+            for (int i = 0; i < 4; ++i) chunk.push_back(0);  // uncompressed, no method, no language, no translation
+            chunk.insert(chunk.end(), packet.begin(), packet.end());
+            const uint32_t length = static_cast<uint32_t>(chunk.size() - 8);
+            for (int i = 0; i < 4; ++i) chunk[static_cast<size_t>(i)] = static_cast<unsigned char>(length >> (24 - 8 * i));
+            AppendBigEndian(chunk, Crc32(chunk.data() + 4, chunk.size() - 4) ^ 0xFFFFFFFFu);
+
+            std::vector<unsigned char> tagged;
+            tagged.reserve(encoded.size() + chunk.size());
+            tagged.insert(tagged.end(), encoded.begin(), encoded.begin() + static_cast<std::ptrdiff_t>(position));
+            tagged.insert(tagged.end(), chunk.begin(), chunk.end());
+            tagged.insert(tagged.end(), encoded.begin() + static_cast<std::ptrdiff_t>(position), encoded.end());
+            encoded.swap(tagged);
+            return true;
+        } catch (const std::exception& e) {
+            error.Format("%s() - %s", function, e.what());
+            return false;
+        }
+    }
     try {
         Exiv2::Image::AutoPtr image =
             Exiv2::ImageFactory::open(encoded.data(), static_cast<long>(encoded.size()));

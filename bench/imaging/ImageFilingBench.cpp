@@ -128,15 +128,21 @@ void BM_WorkflowStepFourTypes(benchmark::State& state) {
     PrepareExperiment();
     sim::SampleFlow::Instance().Unload();
     CString error;
-    if (!Initialize_DIO(&error, false) || !LoadDIOMapping(&error)) {
-        state.SkipWithError(error.GetString());
+    // The benchmark library calls this more than once; the camera refuses a
+    // second open within 5 s, so the devices are set up once.
+    static bool ready = false;
+    if (!ready && (!Initialize_DIO(&error, false) || !LoadDIOMapping(&error))) {
+        state.SkipWithError(("digital I/O: " + error.str()).c_str());
         return;
     }
-    delete theApp.m_pCamera;
-    theApp.m_pCamera = CreateCameraForType("");
-    if (!theApp.m_pCamera->Initialize(&error, false)) {
-        state.SkipWithError(error.GetString());
-        return;
+    if (!ready) {
+        delete theApp.m_pCamera;
+        theApp.m_pCamera = CreateCameraForType("");
+        if (!theApp.m_pCamera->Initialize(&error, false)) {
+            state.SkipWithError(("camera: " + error.str()).c_str());
+            return;
+        }
+        ready = true;
     }
     if (!g_CaptureSemaphore) g_CaptureSemaphore = std::make_unique<platform::Semaphore>(1, 1);
     theApp.m_nMinTimeBetweenCaptureEventsMs = 0;

@@ -339,7 +339,15 @@ TEST_F(ImageFilingTest, AddXmpToAFileKeepsItsPixels) {
     EXPECT_EQ(tags.at("Xmp.dc.ImageIndex"), "-1");
     EXPECT_EQ(cv::norm(cv::imread(file, cv::IMREAD_ANYDEPTH), Frame(), cv::NORM_INF), 0);
 
+    // A file that holds tags already is rewritten whole by the library; the
+    // old tags stay beside the new one.
     CString error;
+    ASSERT_TRUE(Add_XMP_MetaData(file.c_str(), {"Operator"}, {"JS"}, error)) << error.GetString();
+    const auto again = ReadXmp(file);
+    EXPECT_EQ(again.at("Xmp.dc.Operator"), "JS");
+    EXPECT_EQ(again.at("Xmp.dc.ImageIndex"), "-1");
+    EXPECT_EQ(cv::norm(cv::imread(file, cv::IMREAD_ANYDEPTH), Frame(), cv::NORM_INF), 0);
+
     EXPECT_FALSE(Add_XMP_MetaData((experiment / "none.png").c_str(), {"A"}, {"1"}, error));
     EXPECT_EQ(error.str(), "Add_XMP_MetaData() - Can't open image file: " + (experiment / "none.png").string());
     EXPECT_FALSE(AddImageMetadata((experiment / "none.png").c_str(), "GFP", 1, 1));
