@@ -17,6 +17,46 @@ bool EndsWithIgnoringCase(const std::string& name, const std::string& suffix)
 
 }  // namespace
 
+bool MatchesWildcard(const std::string& name, const std::string& pattern)
+{
+    auto same = [](char a, char b) {
+        return a == b || (a >= 'a' && a <= 'z' && a - 'a' + 'A' == b) || (b >= 'a' && b <= 'z' && b - 'a' + 'A' == a);
+    };
+    // Greedy match that backtracks only to the last '*': linear in practice,
+    // never exponential.
+    size_t n = 0, p = 0, starP = std::string::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || (pattern[p] != '*' && same(pattern[p], name[n])))) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::string::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+bool ListFolderEntriesMatching(const std::string& folder, const std::string& pattern,
+                               std::vector<FolderEntry>& entries)
+{
+    std::vector<FolderEntry> all;
+    if (!ListFolderEntriesEndingWith(folder, "", all))
+        return false;
+    entries.clear();
+    for (FolderEntry& entry : all)
+        if (MatchesWildcard(entry.name, pattern))
+            entries.push_back(std::move(entry));
+    return !entries.empty();
+}
+
 bool ListFolderEntriesEndingWith(const std::string& folder, const std::string& suffix,
                                  std::vector<FolderEntry>& entries)
 {

@@ -17,3 +17,13 @@ struct FolderEntry {
 // be given in either path notation and in any letter case.
 bool ListFolderEntriesEndingWith(const std::string& folder, const std::string& suffix,
                                  std::vector<FolderEntry>& entries);
+
+// True when `name` matches a wildcard pattern ('*' any run of characters,
+// '?' one character), without regard to letter case.
+bool MatchesWildcard(const std::string& name, const std::string& pattern);
+
+// The entries of one folder whose names match a wildcard pattern, in the
+// same order as above. False when the folder cannot be listed or nothing
+// matches, as a wildcard search of the instrument computer reports it.
+bool ListFolderEntriesMatching(const std::string& folder, const std::string& pattern,
+                               std::vector<FolderEntry>& entries);

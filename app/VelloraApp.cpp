@@ -103,11 +103,10 @@ void CVelloraApp::GetCartridgeChannelROI(bool band, const CString& settingsFile,
 }
 
 void OnSerialPortFailure(int comPort) {
-    (void)comPort;
     // Removing the hook first makes one burst of failures post one recovery.
     g_SerialPortFailureHook = nullptr;
     if (theApp.m_pMainWnd) {
-        platform::PostCommand(kSerialRecoveryCommand);
+        platform::PostCommand(kSerialRecoveryCommand, comPort);
     }
 }
 

@@ -51,8 +51,14 @@ public:
     bool OnIdle(long count);
     int ExitInstance();
 
-    // The main settings file.
+    // The main settings file. CreateIniIfMissing copies the data root's
+    // Default\Vellora.ini when the main file is missing and carries the
+    // calibration of an older installation's file over; false (after its own
+    // message) ends start-up. RestoreIniFromBackupIfInvalid replaces a main
+    // file that fails the full validity test by Backup\Vellora.ini.bak when
+    // that one passes; false (after the instructions to the user) ends start-up.
     bool CreateIniIfMissing();
+    bool RestoreIniFromBackupIfInvalid();
     bool InitializeEncryptedProfiles(bool& retry);
 
     // Camera.
@@ -122,8 +128,15 @@ private:
 extern CVelloraApp theApp;
 
 // The serial layer's failure hook: removes itself, then asks the main window
-// (command 1364) to find the serial devices again.
+// (command 1364, with the failed COM number as its argument) to find the
+// serial devices again.
 void OnSerialPortFailure(int comPort);
+
+// The validity test of a settings file: [CalibrationSettings]
+// image_pixels_per_mm parses as a real other than -1; with the full check also
+// [TecanCentris] Pump2SyringeVolume and [AutoScale] LowMappingDisplayIntensity
+// parse as integers other than -1. Values are not range-checked.
+bool IsIniValid(CString path, bool fullCheck);
 
 // The live refresh period of the camera model in ms ([<model> Settings]
 // RefreshPeriodMs, 100 when unparsable); 0 without a camera or model name.

@@ -81,3 +81,20 @@ function(vellora_subsystem)
       LIBS ${A_NAME}_ui ${A_TEST_LIBS})
   endif()
 endfunction()
+
+# vellora_supplied_files(TARGET <lib> FOLDER <folder> SYMBOL <name> HEADER <include>)
+# Builds every file below FOLDER into the library as a byte array (see
+# cmake/EmbedFiles.cmake), so the program carries the files it installs.
+# Adding a file to the folder needs no build edit.
+function(vellora_supplied_files)
+  cmake_parse_arguments(A "" "TARGET;FOLDER;SYMBOL;HEADER" "" ${ARGN})
+  file(GLOB_RECURSE inputs CONFIGURE_DEPENDS LIST_DIRECTORIES false "${A_FOLDER}/*")
+  set(output "${CMAKE_CURRENT_BINARY_DIR}/${A_SYMBOL}.cpp")
+  add_custom_command(OUTPUT "${output}"
+    COMMAND ${CMAKE_COMMAND} -DFOLDER=${A_FOLDER} -DOUTPUT=${output} -DHEADER=${A_HEADER}
+            -DSYMBOL=${A_SYMBOL} -P ${PROJECT_SOURCE_DIR}/cmake/EmbedFiles.cmake
+    DEPENDS ${inputs} ${PROJECT_SOURCE_DIR}/cmake/EmbedFiles.cmake
+    COMMENT "Building the files of ${A_FOLDER} into ${A_TARGET}"
+    VERBATIM)
+  target_sources(${A_TARGET} PRIVATE "${output}")
+endfunction()

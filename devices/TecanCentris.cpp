@@ -111,13 +111,37 @@ bool QueryNumber(int comPort, int pump, const char* command, const char* format,
     return true;
 }
 
+// Whether a failed transaction may be tried again. A command that moves the
+// plunger or turns the valve is sent once the pump may have received it only
+// once: after a lost or garbled reply it may already be running, and sending
+// it again would move the liquid a second time.
+enum class Resend {
+    AfterAnyFailure,      // queries and settings
+    OnlyWhenNothingSent,  // plunger and valve moves
+};
+
+bool MayHaveReachedThePump(int serialCode) {
+    return serialCode != SERIAL_NOT_SET_UP && serialCode != SERIAL_NO_HANDLE;
+}
+
+bool Transact(int comPort, int pump, const char* command, uint32_t replyTimeoutMs, Tovanix::String* reply,
+              Tovanix::String* error, Resend resend);
+
 bool Command(int comPort, int pump, const std::string& command, Tovanix::String* error) {
     Tovanix::String reply;
-    return SendCommand(comPort, pump, command.c_str(), kCommandTimeoutMs, &reply, error);
+    return Transact(comPort, pump, command.c_str(), kCommandTimeoutMs, &reply, error, Resend::AfterAnyFailure);
+}
+
+bool MoveCommand(int comPort, int pump, const std::string& command, Tovanix::String* error) {
+    Tovanix::String reply;
+    return Transact(comPort, pump, command.c_str(), kCommandTimeoutMs, &reply, error, Resend::OnlyWhenNothingSent);
 }
 
 bool SetValve(int comPort, int pump, char letter, Tovanix::String* error) {
-    if (!Command(comPort, pump, std::string(1, letter), error) || !Command(comPort, pump, "R", error)) return false;
+    // The letter is only stored by the pump; the "R" turns the valve.
+    if (!Command(comPort, pump, std::string(1, letter), error) || !MoveCommand(comPort, pump, "R", error)) {
+        return false;
+    }
     g_PumpValveState[pump - 1] = letter;
     return true;
 }
@@ -126,6 +150,13 @@ bool SetValve(int comPort, int pump, char letter, Tovanix::String* error) {
 
 bool SendCommand(int comPort, int pump, const char* command, uint32_t replyTimeoutMs, Tovanix::String* reply,
                  Tovanix::String* error) {
+    return Transact(comPort, pump, command, replyTimeoutMs, reply, error, Resend::AfterAnyFailure);
+}
+
+namespace {
+
+bool Transact(int comPort, int pump, const char* command, uint32_t replyTimeoutMs, Tovanix::String* reply,
+              Tovanix::String* error, Resend resend) {
     std::call_once(g_semaphoreOnce, [] { g_PumpSemaphore = new platform::Semaphore(1, 1); });
 
     const uint64_t start = Now100ns();
@@ -161,10 +192,13 @@ bool SendCommand(int comPort, int pump, const char* command, uint32_t replyTimeo
             std::snprintf(frame, sizeof(frame), "/%ld%s\r", static_cast<long>(pump), command);
             const uint64_t sendStart = Now100ns();
             bool sent = false;
-            while (!sent && transactions < kTransactionTries) {
+            bool maybeRunning = false;
+            while (!sent && !maybeRunning && transactions < kTransactionTries) {
                 if (transactions > 0) Sleep(1000);
                 ++transactions;
-                sent = SendSerialCommand(comPort, frame, '\r', &raw, replyTimeoutMs, '\n', nullptr);
+                int serialCode = 0;
+                sent = SendSerialCommand(comPort, frame, '\r', &raw, replyTimeoutMs, '\n', &serialCode);
+                maybeRunning = !sent && resend == Resend::OnlyWhenNothingSent && MayHaveReachedThePump(serialCode);
             }
             g_PumpLastCommandTime = Now100ns();
             transactionMs = ElapsedMs(sendStart, g_PumpLastCommandTime);
@@ -173,6 +207,10 @@ bool SendCommand(int comPort, int pump, const char* command, uint32_t replyTimeo
                 *error = Printf("TecanCentris::SendCommand () : error sending command to com port: %ld",
                                 static_cast<long>(comPort))
                              .c_str();
+                if (maybeRunning) {
+                    error->Append(
+                        Printf(" : command=%s not sent again, the pump may have carried it out", command).c_str());
+                }
                 LogErrAndInfo(__FILE__, __LINE__, error->c_str());
                 // A fresh handle for the next command.
                 ReleaseSerialPort(comPort);
@@ -207,6 +245,8 @@ bool SendCommand(int comPort, int pump, const char* command, uint32_t replyTimeo
     }
     return ok;
 }
+
+}  // namespace
 
 bool ParseResponse(const char* rawReply, Tovanix::String* reply) {
     const unsigned char* raw = reinterpret_cast<const unsigned char*>(rawReply);
@@ -246,7 +286,9 @@ bool QueryReport(int comPort, int pump, uint32_t reportNumber, Tovanix::String* 
     return SendCommand(comPort, pump, command.c_str(), kQueryTimeoutMs, reply, error);
 }
 
-bool InitializeSyringePump(int comPort, int pump, Tovanix::String* error) { return Command(comPort, pump, "ZR", error); }
+bool InitializeSyringePump(int comPort, int pump, Tovanix::String* error) {
+    return MoveCommand(comPort, pump, "ZR", error);
+}
 
 bool SetBacklashSteps(int comPort, int pump, uint32_t steps, Tovanix::String* error) {
     if (!Command(comPort, pump, Printf("K%luR", static_cast<unsigned long>(steps)), error) ||
@@ -299,7 +341,7 @@ bool SetValveInput(int comPort, int pump, Tovanix::String* error) { return SetVa
 bool SetValveOutput(int comPort, int pump, Tovanix::String* error) { return SetValve(comPort, pump, 'O', error); }
 
 bool MoveToPosition(int comPort, int pump, double microlitres, Tovanix::String* error) {
-    return Command(comPort, pump, Printf("A%5.3lf,1R", microlitres), error);
+    return MoveCommand(comPort, pump, Printf("A%5.3lf,1R", microlitres), error);
 }
 
 bool Dispense_ul(int comPort, int pump, double microlitres, Tovanix::String* error, bool skipCheck) {
@@ -313,7 +355,7 @@ bool Dispense_ul(int comPort, int pump, double microlitres, Tovanix::String* err
             return false;
         }
     }
-    return Command(comPort, pump, Printf("D%5.3lf,1R", microlitres), error);
+    return MoveCommand(comPort, pump, Printf("D%5.3lf,1R", microlitres), error);
 }
 
 bool Aspirate_ul(int comPort, int pump, double microlitres, Tovanix::String* error, bool skipCheck) {
@@ -334,7 +376,7 @@ bool Aspirate_ul(int comPort, int pump, double microlitres, Tovanix::String* err
             return false;
         }
     }
-    return Command(comPort, pump, "P" + NumberText(microlitres) + ",1R", error);
+    return MoveCommand(comPort, pump, "P" + NumberText(microlitres) + ",1R", error);
 }
 
 bool TerminateMove(int comPort, int pump, Tovanix::String* error) { return Command(comPort, pump, "T", error); }

@@ -236,6 +236,31 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
     return Replace(tempPath, path, ok);
 }
 
+bool WriteNewFileAtomically(const std::string& path, const void* data, size_t size) {
+    if (!data && size > 0) return false;
+    std::string tempPath;
+    int fd = CreateTempBeside(path, &tempPath);
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, static_cast<const char*>(data), size) && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    // A hard link, unlike a plain rename, refuses to replace an existing
+    // target; where the file system has no hard links, a rename that refuses
+    // to replace does the same.
+    if (ok && link(tempPath.c_str(), path.c_str()) != 0) {
+        ok = errno != EEXIST && renameat2(AT_FDCWD, tempPath.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0;
+    }
+    unlink(tempPath.c_str());
+    if (ok) SyncFolderOf(path);
+    return ok;
+}
+
+bool CopyFileAtomically(const std::string& source, const std::string& target, bool replaceExisting) {
+    std::string content;
+    if (!ReadWholeFile(source, &content)) return false;
+    return replaceExisting ? WriteFileAtomically(target, content.data(), content.size())
+                           : WriteNewFileAtomically(target, content.data(), content.size());
+}
+
 bool ReadWholeFile(const std::string& path, std::string* content) {
     if (!content) return false;
     FILE* file = std::fopen(path.c_str(), "rb");

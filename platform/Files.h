@@ -64,6 +64,14 @@ private:
 // flush, fsync, rename. False (old file untouched) on any failure.
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size);
 
+// Creates a file that does not exist yet, atomically, as WriteFileAtomically
+// does. False when the file exists (it is left as it is) or on any failure.
+bool WriteNewFileAtomically(const std::string& path, const void* data, size_t size);
+
+// Copies a file's bytes to `target` through a temporary file. With
+// replaceExisting false an existing target is refused and left untouched.
+bool CopyFileAtomically(const std::string& source, const std::string& target, bool replaceExisting);
+
 // Reads a whole file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string* content);
 

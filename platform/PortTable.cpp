@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 #include <strings.h>
+#include <sys/stat.h>
 
 #include "platform/Files.h"
 #include "platform/Folders.h"
@@ -17,6 +18,21 @@ constexpr const char* kPortsFile = "ComPorts.ini";
 
 std::mutex g_mutex;
 std::map<int, std::string> g_registered;
+
+// The file's entries as last read, with what identified the file then.
+struct FileEntries {
+    bool read = false;
+    std::string path;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    std::map<int, std::string> entries;
+};
+std::mutex g_fileMutex;
+FileEntries g_file;
+std::string g_variableText;
+std::map<int, std::string> g_variableEntries;
 
 std::string Trimmed(const std::string& text) {
     const char* blanks = " \t\r\n";
@@ -51,15 +67,50 @@ void AddEntries(const std::string& text, char separator, std::map<int, std::stri
     }
 }
 
+bool SameFile(const FileEntries& cached, const std::string& path, const struct stat& now) {
+    return cached.read && cached.path == path && cached.device == now.st_dev && cached.inode == now.st_ino &&
+           cached.size == now.st_size && cached.modified.tv_sec == now.st_mtim.tv_sec &&
+           cached.modified.tv_nsec == now.st_mtim.tv_nsec;
+}
+
 // The whole table as it stands now: the file, then the environment, then the
-// run-time registrations, each overriding the one before. The file and the
-// variable are read on every call, so a changed setting applies at once.
+// run-time registrations, each overriding the one before. Discovery looks up
+// every COM number, so the file is parsed once and again only when it changes
+// (another file, size or modification time), and the variable only when its
+// text changes; a changed setting still applies at the next lookup.
 std::map<int, std::string> CurrentTable() {
     std::map<int, std::string> table;
-    std::string file = FindFileIgnoringCase(JoinPath(ProgramDataFolder(), kPortsFile));
-    std::string text;
-    if (!file.empty() && ReadWholeFile(file, &text)) AddEntries(text, '\n', &table);
-    if (const char* variable = std::getenv(kPortsVariable)) AddEntries(variable, ';', &table);
+    {
+        std::lock_guard<std::mutex> lock(g_fileMutex);
+        std::string file = FindFileIgnoringCase(JoinPath(ProgramDataFolder(), kPortsFile));
+        struct stat status {};
+        if (file.empty() || stat(file.c_str(), &status) != 0) {
+            g_file = FileEntries{};
+        } else if (!SameFile(g_file, file, status)) {
+            FileEntries fresh;
+            std::string text;
+            if (ReadWholeFile(file, &text)) {
+                AddEntries(text, '\n', &fresh.entries);
+                fresh.read = true;
+                fresh.path = file;
+                fresh.device = status.st_dev;
+                fresh.inode = status.st_ino;
+                fresh.size = status.st_size;
+                fresh.modified = status.st_mtim;
+            }
+            g_file = std::move(fresh);
+        }
+        table = g_file.entries;
+
+        const char* variable = std::getenv(kPortsVariable);
+        const std::string variableText = variable ? variable : "";
+        if (variableText != g_variableText) {
+            g_variableEntries.clear();
+            AddEntries(variableText, ';', &g_variableEntries);
+            g_variableText = variableText;
+        }
+        for (const auto& [number, device] : g_variableEntries) table[number] = device;
+    }
     std::lock_guard<std::mutex> lock(g_mutex);
     for (const auto& [number, device] : g_registered) table[number] = device;
     return table;

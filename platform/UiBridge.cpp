@@ -11,8 +11,9 @@ namespace {
 // everything is written to standard error instead.
 class HeadlessUiBridge : public UiBridge {
 public:
-    void PostCommand(int commandId) override {
-        std::fprintf(stderr, "Vellora: command %d posted without a main window\n", commandId);
+    void PostCommand(int commandId, intptr_t argument) override {
+        std::fprintf(stderr, "Vellora: command %d (%ld) posted without a main window\n", commandId,
+                     static_cast<long>(argument));
     }
     void RunOnUiThread(const std::function<void()>& function) override { function(); }
     int MessageBox(const std::string& text, const std::string& caption, unsigned type) override {
@@ -37,9 +38,10 @@ UiBridge& GetUiBridge() {
 
 void SetUiBridge(UiBridge* bridge) { g_bridge.store(bridge); }
 
-void ScriptedUiBridge::PostCommand(int commandId) {
+void ScriptedUiBridge::PostCommand(int commandId, intptr_t argument) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_commands.push_back(commandId);
+    m_arguments.push_back(argument);
 }
 
 void ScriptedUiBridge::RunOnUiThread(const std::function<void()>& function) { function(); }
@@ -65,6 +67,11 @@ std::vector<int> ScriptedUiBridge::PostedCommands() const {
     return m_commands;
 }
 
+std::vector<intptr_t> ScriptedUiBridge::PostedArguments() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_arguments;
+}
+
 std::vector<ScriptedUiBridge::ShownBox> ScriptedUiBridge::ShownBoxes() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_boxes;
@@ -74,6 +81,7 @@ void ScriptedUiBridge::Clear() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_answers.clear();
     m_commands.clear();
+    m_arguments.clear();
     m_boxes.clear();
 }
 

@@ -6,6 +6,7 @@
 // Qt implementation (platform/ui/QtUiBridge.h) is installed at start-up, and
 // tests install a ScriptedUiBridge that answers from a script.
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -32,8 +33,9 @@ enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 class UiBridge {
 public:
     virtual ~UiBridge() = default;
-    // Queues a command id for the main window's command handler; returns at once.
-    virtual void PostCommand(int commandId) = 0;
+    // Queues a command id, with its argument, for the main window's command
+    // handler; returns at once.
+    virtual void PostCommand(int commandId, intptr_t argument = 0) = 0;
     // Runs the function on the user-interface thread and waits until it is done
     // (called on that thread, it runs at once). An exception the function
     // throws reaches the caller.
@@ -50,7 +52,7 @@ UiBridge& GetUiBridge();
 void SetUiBridge(UiBridge* bridge);  // not owned; nullptr restores the default
 
 // Shorthands through the installed bridge.
-inline void PostCommand(int commandId) { GetUiBridge().PostCommand(commandId); }
+inline void PostCommand(int commandId, intptr_t argument = 0) { GetUiBridge().PostCommand(commandId, argument); }
 inline void RunOnUiThread(const std::function<void()>& function) { GetUiBridge().RunOnUiThread(function); }
 inline int ShowMessageBox(const std::string& text, const std::string& caption = "Vellora", unsigned type = MB_OK) {
     return GetUiBridge().MessageBox(text, caption, type);
@@ -68,12 +70,14 @@ public:
         int answer;
     };
 
-    void PostCommand(int commandId) override;
+    void PostCommand(int commandId, intptr_t argument = 0) override;
     void RunOnUiThread(const std::function<void()>& function) override;
     int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
 
     void QueueAnswer(int answer);
     std::vector<int> PostedCommands() const;
+    // The arguments of the posted commands, in the same order.
+    std::vector<intptr_t> PostedArguments() const;
     std::vector<ShownBox> ShownBoxes() const;
     void Clear();
 
@@ -81,6 +85,7 @@ private:
     mutable std::mutex m_mutex;
     std::deque<int> m_answers;
     std::vector<int> m_commands;
+    std::vector<intptr_t> m_arguments;
     std::vector<ShownBox> m_boxes;
 };
 

@@ -199,7 +199,7 @@ std::string PumpSimulator::HandleLine(const std::string& line) {
     PumpUnit& pump = m_pumps[static_cast<size_t>(address - '1')];
     std::string body = line.substr(slash + 2);
 
-    Fault fault = TakeFault();
+    Fault fault = TakeFault(body);
     if (fault == Fault::NoReply) return {};
     if (fault == Fault::DeviceError) return Frame(m_errorStatus, "");
 
@@ -231,6 +231,7 @@ std::string PumpSimulator::HandleLine(const std::string& line) {
     if (status == kReady && pump.busy) status = kBusy;
     Publish();
 
+    if (fault == Fault::LostReply) return {};
     std::string reply = Frame(status, data);
     if (fault == Fault::Garbled) {
         // Line noise: the lead byte loses its top bit and the ETX is lost.

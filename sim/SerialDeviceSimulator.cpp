@@ -36,10 +36,11 @@ void SerialDeviceSimulator::Stop() {
     m_pty.Close();
 }
 
-void SerialDeviceSimulator::SetFault(Fault fault, int count) {
+void SerialDeviceSimulator::SetFault(Fault fault, int count, const std::string& commandPrefix) {
     std::lock_guard<std::mutex> lock(m_faultMutex);
     m_fault = count == 0 ? Fault::None : fault;
     m_faultCount = count;
+    m_faultPrefix = commandPrefix;
 }
 
 SerialDeviceSimulator::Fault SerialDeviceSimulator::CurrentFault() const {
@@ -47,9 +48,9 @@ SerialDeviceSimulator::Fault SerialDeviceSimulator::CurrentFault() const {
     return m_fault;
 }
 
-SerialDeviceSimulator::Fault SerialDeviceSimulator::TakeFault() {
+SerialDeviceSimulator::Fault SerialDeviceSimulator::TakeFault(const std::string& command) {
     std::lock_guard<std::mutex> lock(m_faultMutex);
-    Fault fault = m_fault;
+    Fault fault = command.compare(0, m_faultPrefix.size(), m_faultPrefix) == 0 ? m_fault : Fault::None;
     m_slowReplyPending = fault == Fault::SlowReply;
     if (fault != Fault::None && m_faultCount > 0 && --m_faultCount == 0) {
         m_fault = Fault::None;

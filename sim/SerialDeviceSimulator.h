@@ -21,6 +21,7 @@ public:
     enum class Fault {
         None,
         NoReply,      // the command is lost: nothing is done, nothing answered
+        LostReply,    // the command is done, its answer is lost
         Garbled,      // the command is done, its answer arrives corrupted
         DeviceError,  // the device refuses the command with an error status
         SlowReply,    // the command is done, its answer comes late
@@ -40,8 +41,9 @@ public:
     int BaudRate() const { return m_baudRate; }
 
     // Applies the fault to the next `count` commands addressed to this device
-    // (a negative count: until switched off).
-    void SetFault(Fault fault, int count = -1);
+    // (a negative count: until switched off); with `commandPrefix`, only to
+    // commands that begin with it (the device address left out).
+    void SetFault(Fault fault, int count = -1, const std::string& commandPrefix = std::string());
     Fault CurrentFault() const;
     void SetSlowReplyDelay(std::chrono::milliseconds delay) { m_slowDelayMs = static_cast<int>(delay.count()); }
 
@@ -63,9 +65,9 @@ protected:
     // Called about every 5 ms under m_stateMutex: advance moves, publish state.
     virtual void Tick() {}
 
-    // Takes one use of the fault switch; call only for commands addressed to
-    // this device.
-    Fault TakeFault();
+    // Takes one use of the fault switch for `command`; call only for commands
+    // addressed to this device.
+    Fault TakeFault(const std::string& command);
     // A duration of the real device, scaled by the speed factor.
     std::chrono::steady_clock::duration Scaled(double seconds) const;
     // The device's notion of now (the program's replaceable clock).
@@ -89,6 +91,7 @@ private:
     mutable std::mutex m_faultMutex;
     Fault m_fault = Fault::None;
     int m_faultCount = -1;
+    std::string m_faultPrefix;
     bool m_slowReplyPending = false;  // the command being handled answers late
     std::atomic<int> m_slowDelayMs{1000};
     std::atomic<double> m_speedFactor{1.0};

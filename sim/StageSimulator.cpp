@@ -129,7 +129,7 @@ std::string StageSimulator::HandleLine(const std::string& rawLine) {
     std::string command;
     for (; next < tokens.size(); ++next) command += (command.empty() ? "" : " ") + tokens[next];
 
-    Fault fault = TakeFault();
+    Fault fault = TakeFault(command);
     if (fault == Fault::NoReply) return {};
     if (fault == Fault::DeviceError) return Reply(axis, false, "BADDATA", m_errorFlag);
 
@@ -137,6 +137,7 @@ std::string StageSimulator::HandleLine(const std::string& rawLine) {
     for (auto& state : m_axes) Advance(state, now);
     std::string reply = Execute(axis, command);
     Publish();
+    if (fault == Fault::LostReply) return {};
     if (fault == Fault::Garbled) {
         for (size_t i = 0; i < 3 && i < reply.size(); ++i) reply[i] = static_cast<char>(reply[i] ^ 0x80);
     }

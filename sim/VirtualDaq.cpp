@@ -48,7 +48,22 @@ VirtualDaq& VirtualDaq::Instance() {
     return daq;
 }
 
-VirtualDaq::VirtualDaq() { Reset(); }
+VirtualDaq::VirtualDaq() {
+    Reset();
+    VirtualInstrument::Instance().AddPowerObserver([this](bool on) {
+        if (on) return;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        DropOutputs();
+    });
+}
+
+void VirtualDaq::DropOutputs() {
+    for (int port = 0; port < 2; ++port) {
+        m_latch[static_cast<size_t>(port)] = 0;
+        m_history.push_back(LatchChange{platform::GetClock().Now(), port, 0});
+    }
+    Publish();
+}
 
 void VirtualDaq::Reset() {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -130,8 +145,10 @@ int32_t VirtualDaq::Enter(const char* call) {
     return it->second.status;
 }
 
+bool VirtualDaq::Reachable() const { return m_present && VirtualInstrument::Instance().Powered(); }
+
 bool VirtualDaq::NamesDevice(const std::string& device) const {
-    return m_present && EqualNoCase(device, m_deviceName);
+    return Reachable() && EqualNoCase(device, m_deviceName);
 }
 
 VirtualDaq::Task* VirtualDaq::FindTask(void* handle) {
@@ -155,11 +172,7 @@ int32_t VirtualDaq::ClearTask(void* handle) {
 int32_t VirtualDaq::ResetDevice(const std::string& device) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!NamesDevice(device)) return DAQmxErrorDeviceNotFound;
-    for (int port = 0; port < 2; ++port) {
-        m_latch[static_cast<size_t>(port)] = 0;
-        m_history.push_back(LatchChange{platform::GetClock().Now(), port, 0});
-    }
-    Publish();
+    DropOutputs();
     return DAQmxSuccess;
 }
 
@@ -224,7 +237,7 @@ int32_t VirtualDaq::ReadLines(void* handle, uint16_t* bits) {
     std::lock_guard<std::mutex> lock(m_mutex);
     Task* task = FindTask(handle);
     if (!task) return DAQmxErrorInvalidTask;
-    if (!m_present) return DAQmxErrorDeviceNotFound;
+    if (!Reachable()) return DAQmxErrorDeviceNotFound;
     uint16_t value = 0;
     bool any = false;
     for (const auto& ch : task->channels) {
@@ -244,7 +257,7 @@ int32_t VirtualDaq::WriteLines(void* handle, uint8_t bits) {
     std::lock_guard<std::mutex> lock(m_mutex);
     Task* task = FindTask(handle);
     if (!task) return DAQmxErrorInvalidTask;
-    if (!m_present) return DAQmxErrorDeviceNotFound;
+    if (!Reachable()) return DAQmxErrorDeviceNotFound;
     bool written[2] = {false, false};
     for (const auto& ch : task->channels) {
         if (ch.kind != DaqChannelKind::DigitalOutput) continue;
@@ -264,7 +277,7 @@ int32_t VirtualDaq::ReadOutputLatch(void* handle, uint8_t* value) {
     std::lock_guard<std::mutex> lock(m_mutex);
     Task* task = FindTask(handle);
     if (!task) return DAQmxErrorInvalidTask;
-    if (!m_present) return DAQmxErrorDeviceNotFound;
+    if (!Reachable()) return DAQmxErrorDeviceNotFound;
     for (const auto& ch : task->channels) {
         if (ch.kind == DaqChannelKind::DigitalOutput) {
             *value = static_cast<uint8_t>(m_latch[static_cast<size_t>(ch.port)] & ch.lineMask);

@@ -61,7 +61,9 @@ public:
 
     void SetDeviceName(const std::string& name);
     std::string DeviceName();
-    void SetPresent(bool present);  // unplugged: every call naming the device fails
+    // Unplugged, or without the instrument's power: every call naming the
+    // device fails. Losing power also drops every output line.
+    void SetPresent(bool present);
     void SetWiring(const DaqWiring& wiring);
     DaqWiring Wiring();
     void SetPort1LineCount(int count);
@@ -96,7 +98,9 @@ private:
 
     VirtualDaq();
     // Under m_mutex.
+    bool Reachable() const;
     bool NamesDevice(const std::string& device) const;
+    void DropOutputs();
     Task* FindTask(void* handle);
     bool InputLevel(int port, int line) const;
     void Publish();

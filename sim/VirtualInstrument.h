@@ -11,6 +11,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <vector>
 
@@ -65,9 +67,22 @@ public:
         return m_state;
     }
 
+    // The instrument's power switch. Devices that hang on the instrument
+    // (the USB hub, the digital I/O device, the camera) come and go with it;
+    // the observers learn of every change, outside the lock.
+    void SetPowered(bool on);
+    bool Powered();
+    // Returns an id for RemovePowerObserver.
+    int AddPowerObserver(std::function<void(bool on)> observer);
+    void RemovePowerObserver(int id);
+
 private:
     std::mutex m_mutex;
     InstrumentState m_state;
+
+    std::mutex m_observerMutex;  // taken before m_mutex, never inside it
+    std::map<int, std::function<void(bool)>> m_powerObservers;
+    int m_nextObserver = 1;
 };
 
 }  // namespace sim

@@ -3,6 +3,7 @@
 #include "sim/PumpSimulator.h"
 #include "sim/StageSimulator.h"
 #include "sim/UsbDevices.h"
+#include "sim/VirtualInstrument.h"
 
 namespace sim {
 
@@ -27,10 +28,17 @@ bool VirtualInstrumentSession::Start(std::string* error) {
         if (error) *error = "Virtual instrument: cannot write the USB device list " + UsbDeviceListPath();
         return false;
     }
+    // The instrument's hub and devices leave the bus with its power and come
+    // back with it.
+    m_powerObserver = VirtualInstrument::Instance().AddPowerObserver([](bool) { PublishUsbDevices(); });
     return true;
 }
 
 void VirtualInstrumentSession::Stop() {
+    if (m_powerObserver != 0) {
+        VirtualInstrument::Instance().RemovePowerObserver(m_powerObserver);
+        m_powerObserver = 0;
+    }
     m_stage->Stop();
     m_pumps->Stop();
 }

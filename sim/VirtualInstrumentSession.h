@@ -3,8 +3,9 @@
 // Brings the whole virtual instrument up for a running program: the two
 // syringe pumps on one serial line and the stage controller on another, each
 // registered under its COM number, and the USB devices the start-up probe
-// lists. The camera and the digital I/O device need no start: the driver
-// layers reach them directly.
+// lists, written again whenever the instrument's power is switched. The
+// camera and the digital I/O device need no start: the driver layers reach
+// them directly.
 
 #include <memory>
 #include <string>
@@ -35,6 +36,7 @@ public:
 private:
     std::unique_ptr<PumpSimulator> m_pumps;
     std::unique_ptr<StageSimulator> m_stage;
+    int m_powerObserver = 0;
 };
 
 }  // namespace sim

@@ -63,7 +63,8 @@ bool SaveDueLogs(Tovanix::String* error) {
         CachedLog& log = g_CachedLogs[i];
         const int64_t sinceSave = WallSeconds() - log.lastSaveTime;
         if (log.HasPendingLines()) {
-            if (sinceSave > log.saveIntervalSec) {
+            // A negative interval never saves.
+            if (log.saveIntervalSec >= 0 && sinceSave > log.saveIntervalSec) {
                 if (!log.Save(error)) {
                     return false;
                 }

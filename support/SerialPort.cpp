@@ -48,9 +48,10 @@ int OpenPort(const std::string& device, int baudRate) {
         return -1;
     }
     // No sharing: a second open of the same device (in this process or
-    // another) is refused.
+    // another) is refused. The lock comes first, so a port held by someone
+    // else is left exactly as they set it.
     termios tio{};
-    bool ok = flock(fd, LOCK_EX | LOCK_NB) == 0 && ioctl(fd, TIOCEXCL) == 0 && tcgetattr(fd, &tio) == 0;
+    bool ok = flock(fd, LOCK_EX | LOCK_NB) == 0 && tcgetattr(fd, &tio) == 0;
     if (ok) {
         cfmakeraw(&tio);
         tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
@@ -65,6 +66,11 @@ int OpenPort(const std::string& device, int baudRate) {
         int flags = fcntl(fd, F_GETFL);
         ok = flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
     }
+    // The terminal's exclusive flag outlives our descriptor (the device, or
+    // the simulator's side of a pseudo-terminal, keeps the line up), and
+    // while it is set every later open by an ordinary user fails. So it is
+    // set last, once nothing else can fail, and cleared again on close.
+    ok = ok && ioctl(fd, TIOCEXCL) == 0;
     if (!ok) {
         close(fd);
         return -1;
@@ -96,6 +102,7 @@ bool EndsReply(const char* buffer, int held, char terminator, char secondTermina
 
 void SerialPortRecord::Close() {
     if (handle >= 0) {
+        ioctl(handle, TIOCNXCL);
         close(handle);
         handle = -1;
     }
@@ -145,7 +152,9 @@ bool SerialPortRecord::SendCommand(const char* command, char terminator, Tovanix
         passes = 1;
     }
     // The passes wait on the device in real time, like the driver's own
-    // read time-outs; they are not test-clock sleeps.
+    // read time-outs; they are not test-clock sleeps. Each pass is waited out
+    // to its end (to the nanosecond, not cut to whole milliseconds), so the
+    // passes together never fall short of the time-out.
     using steady = std::chrono::steady_clock;
     for (unsigned int pass = 0; pass < passes; ++pass) {
         if (held >= kReplyBufferSize - 1) {
@@ -153,17 +162,18 @@ bool SerialPortRecord::SendCommand(const char* command, char terminator, Tovanix
         }
         const auto passEnd = steady::now() + std::chrono::milliseconds(interval);
         while (held < kReplyBufferSize - 1) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(passEnd - steady::now()).count();
+            const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(passEnd - steady::now()).count();
             if (left <= 0) {
                 break;
             }
+            const timespec wait{static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
             pollfd pfd{handle, POLLIN, 0};
-            int ready = poll(&pfd, 1, static_cast<int>(left));
+            int ready = ppoll(&pfd, 1, &wait, nullptr);
             if (ready < 0 && errno == EINTR) {
                 continue;
             }
             if (ready == 0) {
-                break;
+                continue;  // the loop ends once the pass's end has come
             }
             ssize_t n = ready < 0 ? -1 : read(handle, buffer + held, static_cast<size_t>(kReplyBufferSize - 1 - held));
             if (n < 0 && (errno == EINTR || errno == EAGAIN)) {

@@ -1,11 +1,13 @@
 // The program's entry point: the user-interface bridge, the main window, the
-// data root, the virtual instrument, and the serial discovery of its devices.
+// data root with its main settings file, the virtual instrument, and the
+// serial discovery of its devices.
 
 #include <QApplication>
 #include <QStatusBar>
 #include <QTimer>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -13,12 +15,16 @@
 #include <system_error>
 #include <thread>
 
+#include "app/CartridgeTypes.h"
+#include "app/SuppliedFiles.h"
 #include "app/VelloraApp.h"
 #include "app/ui/MainFrame.h"
 #include "devices/SerialDiscovery.h"
+#include "imaging/ui/DocTemplate.h"
 #include "platform/Folders.h"
 #include "platform/UiBridge.h"
 #include "platform/ui/QtUiBridge.h"
+#include "platform/ui/TerminationSignals.h"
 #include "sim/VirtualInstrumentSession.h"
 #include "support/AppLogs.h"
 #include "support/SerialPort.h"
@@ -47,25 +53,61 @@ bool PrepareDataRoot(std::string* error) {
     return true;
 }
 
+// Test facility: a program started to close on its own (VELLORA_EXIT_AFTER_MS)
+// runs unattended. Its message boxes are answered with their first button and
+// written to standard error, so that no start-up message can hold it open.
+class UnattendedUiBridge : public platform::UiBridge {
+public:
+    explicit UnattendedUiBridge(platform::UiBridge& ui) : m_ui(ui) {}
+    void PostCommand(int commandId, intptr_t argument = 0) override { m_ui.PostCommand(commandId, argument); }
+    void RunOnUiThread(const std::function<void()>& function) override { m_ui.RunOnUiThread(function); }
+    int MessageBox(const std::string& text, const std::string& caption, unsigned type) override {
+        std::fprintf(stderr, "Vellora: [%s] %s\n", caption.c_str(), text.c_str());
+        return m_answers.MessageBox(text, caption, type);
+    }
+
+private:
+    platform::UiBridge& m_ui;
+    platform::ScriptedUiBridge m_answers;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A shutdown, a closed terminal or Ctrl+C closes the main window like the
+    // user would, so the orderly exit runs; one that comes before the window
+    // exists waits for it.
+    platform::TerminationSignals terminationSignals;
     QApplication application(argc, argv);
     QApplication::setApplicationName("Vellora");
 
     CMainFrame frame;
+    terminationSignals.CloseOnSignal(&frame);
     platform::QtUiBridge bridge;
     bridge.SetMessageBoxParent(&frame);
     bridge.SetCommandHandler([](int command) {
         if (command == kSerialRecoveryCommand) RecoverSerialPortDevices();
     });
-    platform::ScopedUiBridge installedBridge(bridge);
+    UnattendedUiBridge unattended(bridge);
+    const bool runUnattended = std::getenv("VELLORA_EXIT_AFTER_MS") != nullptr;
+    platform::ScopedUiBridge installedBridge(runUnattended ? static_cast<platform::UiBridge&>(unattended) : bridge);
     theApp.m_pMainWnd = &frame;
+    CMultiDocTemplate imageDocTemplate(frame.mdiArea());
+    ScopedImageDocTemplate installedImageDocTemplate(&imageDocTemplate);
     frame.show();
 
     std::string error;
     if (!PrepareDataRoot(&error)) {
         platform::ShowMessageBox(error, "Vellora", platform::MB_OK | platform::MB_ICONERROR);
+        return 1;
+    }
+    // The files the installation supplies, then the main settings file that
+    // everything after this point reads.
+    if (!InstallMissingDataRootFiles(theApp.m_strDataRoot, &error)) {
+        LogErrAndInfo(__FILE__, __LINE__, error.c_str());
+        error.clear();
+    }
+    if (!theApp.CreateIniIfMissing() || !theApp.RestoreIniFromBackupIfInvalid()) {
         return 1;
     }
 
@@ -94,6 +136,13 @@ int main(int argc, char** argv) {
             frame.statusBar()->showMessage(text);
         });
     });
+
+    // The cartridge catalogue comes last; without it start-up still goes on.
+    CString cartridgeError;
+    if (!LoadCartridgeTypes(cartridgeError)) {
+        LogErrAndInfo(__FILE__, __LINE__, cartridgeError);
+        platform::ShowMessageBox(cartridgeError.str(), "Vellora", platform::MB_OK | platform::MB_ICONERROR);
+    }
 
     // Test facility: close the program on its own after a delay, so that the
     // start-up and shut-down paths can run unattended.

@@ -129,6 +129,7 @@ TEST_F(VelloraAppTest, SerialFailureHookAsksTheMainWindowOnceForRecovery) {
     EXPECT_TRUE(bridge.PostedCommands().empty());
     g_SerialPortFailureHook.load()(5);
     EXPECT_EQ(bridge.PostedCommands(), std::vector<int>{1364});
+    EXPECT_EQ(bridge.PostedArguments(), std::vector<intptr_t>{5});  // the failed port
     EXPECT_EQ(g_SerialPortFailureHook.load(), nullptr);
 }
 

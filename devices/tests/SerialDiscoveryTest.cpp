@@ -115,6 +115,23 @@ TEST_F(SerialDiscoveryTest, FindsThePumpsAndTheStageOnTheirPorts) {
     EXPECT_EQ(g_PumpTimingLogCallback, &AddPumpLogLine);
 }
 
+TEST_F(SerialDiscoveryTest, PumpsAreNeverSearchedOnTheStagesPort) {
+    // The stage on a lower number than the pumps: the pump search meets its
+    // port first and must pass it by.
+    constexpr int kLowStagePort = 2;
+    stage->Stop();
+    ASSERT_TRUE(stage->Start(kLowStagePort));
+    WriteSettings("[Zaber]\nInitializeZaberOnStartup=TRUE\n");
+    ASSERT_TRUE(Discover()) << report;
+    EXPECT_EQ(theApp.m_nStageComPort, kLowStagePort);
+    EXPECT_EQ(theApp.m_nPumpComPort, kPumpPort);
+    EXPECT_FALSE(Reports("Attempting to connect to Tecan via COM2 at 9600 baud")) << report;
+    EXPECT_TRUE(Reports("Attempting to connect to Tecan via COM3 at 9600 baud")) << report;
+    EXPECT_EQ(stage->ReceivedBytes(), "/get deviceid\n/01 1 get driver.temperature\n");
+    EXPECT_EQ(OpenPorts(), (std::vector<int>{kLowStagePort, kPumpPort}));
+    ReleaseSerialPort(kLowStagePort);
+}
+
 TEST_F(SerialDiscoveryTest, APortThatAnswersTheStageProbeOtherwiseIsNotTheStage) {
     AnswerOnSilentLine('\n', [](const std::string&) { return std::string("?\r\n"); });
     WriteSettings("[Zaber]\nInitializeZaberOnStartup=TRUE\n");
@@ -236,6 +253,7 @@ TEST_F(SerialDiscoveryTest, SerialFailurePostsRecoveryOnceAndRecoveryFindsTheDev
     Tovanix::String error;
     EXPECT_TRUE(TecanCentris::SendCommand(kPumpPort, 1, "?29", 200, &reply, &error)) << error.c_str();
     EXPECT_EQ(bridge.PostedCommands(), std::vector<int>{1364});
+    EXPECT_EQ(bridge.PostedArguments(), std::vector<intptr_t>{kPumpPort});
     EXPECT_EQ(g_SerialPortFailureHook.load(), nullptr);
 
     // The handler: the pumps' line went away and came back on another number.

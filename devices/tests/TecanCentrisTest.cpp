@@ -239,6 +239,83 @@ TEST_F(TecanCentrisTest, SilentPumpGetsFourTriesThenTheErrorIsLoggedAndThePortRe
     EXPECT_STREQ(reply.c_str(), "0");
 }
 
+// A move whose reply is lost may be running already: sending it again would
+// move the liquid a second time.
+TEST_F(TecanCentrisTest, MoveWhoseReplyIsLostIsNotSentAgain) {
+    OpenPumps();
+    struct Case {
+        const char* command;  // the move whose reply is lost
+        std::function<bool(Tovanix::String*)> operation;
+        const char* wire;
+        double plungerUl;  // where the plunger stands afterwards
+        char valve;
+    };
+    const std::vector<Case> cases = {
+        {"P12.5,1R", [](Tovanix::String* e) { return TecanCentris::Aspirate_ul(kPumpPort, 1, 12.5, e); },
+         "/1?17\r/1?18\r/1P12.5,1R\r", 12.5, 'I'},
+        {"D6.250,1R", [](Tovanix::String* e) { return TecanCentris::Dispense_ul(kPumpPort, 1, 6.25, e); },
+         "/1?18\r/1D6.250,1R\r", 6.25, 'I'},
+        {"A2.500,1R", [](Tovanix::String* e) { return TecanCentris::MoveToPosition(kPumpPort, 1, 2.5, e); },
+         "/1A2.500,1R\r", 2.5, 'I'},
+        {"R", [](Tovanix::String* e) { return TecanCentris::SetValveOutput(kPumpPort, 1, e); }, "/1O\r/1R\r", 2.5,
+         'O'},
+        {"ZR", [](Tovanix::String* e) { return TecanCentris::InitializeSyringePump(kPumpPort, 1, e); }, "/1ZR\r", 0,
+         'O'},
+    };
+    for (const Case& c : cases) {
+        pumps->ClearReceived();
+        pumps->SetFault(Fault::LostReply, 1, c.command);
+        Tovanix::String error;
+        const auto before = clock.Now();
+        EXPECT_FALSE(c.operation(&error)) << c.command;
+        EXPECT_EQ(clock.Now() - before, 0ms) << c.command << ": no pause for a second try";
+        EXPECT_EQ(pumps->ReceivedBytes(), c.wire) << c.command;
+        EXPECT_EQ(std::string(error.c_str()),
+                  std::string("TecanCentris::SendCommand () : error sending command to com port: 5 : command=") +
+                      c.command + " not sent again, the pump may have carried it out");
+
+        // The port was opened afresh, and the pump tells where it stands.
+        double aspirated = -1;
+        ASSERT_TRUE(TecanCentris::QueryDouble(kPumpPort, 1, "?18", &aspirated, &error)) << error.c_str();
+        EXPECT_DOUBLE_EQ(aspirated, c.plungerUl) << c.command;
+        EXPECT_EQ(pumps->Pump(1).valve, c.valve) << c.command;
+    }
+    EXPECT_EQ(g_PumpValveState[0], ' ');  // a valve turn without its reply is not remembered
+}
+
+// Queries and settings change nothing when repeated: a lost reply is asked again.
+TEST_F(TecanCentrisTest, QueriesAndSettingsAreTriedAgainAfterALostReply) {
+    OpenPumps();
+    struct Case {
+        const char* lostReplyTo;
+        std::function<bool(Tovanix::String*)> operation;
+        const char* wire;
+    };
+    const std::vector<Case> cases = {
+        {"V", [](Tovanix::String* e) { return TecanCentris::SetTopSpeed(kPumpPort, 1, 600, e); },
+         "/1V10.000,1R\r/1V10.000,1R\r"},
+        {"?18",
+         [](Tovanix::String* e) {
+             double value = 0;
+             return TecanCentris::QueryDouble(kPumpPort, 1, "?18", &value, e);
+         },
+         "/1?18\r/1?18\r"},
+        {"O", [](Tovanix::String* e) { return TecanCentris::SetValveOutput(kPumpPort, 1, e); },
+         "/1O\r/1O\r/1R\r"},  // the letter alone is only stored by the pump
+    };
+    for (const Case& c : cases) {
+        pumps->ClearReceived();
+        pumps->SetFault(Fault::LostReply, 1, c.lostReplyTo);
+        Tovanix::String error;
+        const auto before = clock.Now();
+        EXPECT_TRUE(c.operation(&error)) << c.lostReplyTo << ": " << error.c_str();
+        EXPECT_EQ(clock.Now() - before, 1000ms) << c.lostReplyTo;
+        EXPECT_EQ(pumps->ReceivedBytes(), c.wire) << c.lostReplyTo;
+    }
+    EXPECT_DOUBLE_EQ(g_PumpTopSpeed[0], 600);
+    EXPECT_EQ(g_PumpValveState[0], 'O');
+}
+
 TEST_F(TecanCentrisTest, TimingLineShowsTheEnforcedGapAndTheCleanedReply) {
     OpenPumps();
     g_PumpTimingLogCallback = RecordTimingLine;

@@ -3,7 +3,9 @@
 #include <filesystem>
 
 #include "VirtualInstrumentFixture.h"
+#include "devices/DigitalIO.h"
 #include "sim/UsbDevices.h"
+#include "sim/VirtualInstrumentSession.h"
 
 namespace {
 
@@ -85,6 +87,30 @@ TEST_F(UsbProbeTest, ListerReportsThePowerAndCameraOfTheVirtualInstrument) {
         EXPECT_EQ(DetectInstrumentUsbDevices(1, true), c.hub);
         EXPECT_EQ(clock.Now() - before, std::chrono::milliseconds(1000)) << "a second after the lister ends";
         EXPECT_EQ(DetectInstrumentUsbDevices(2, false), c.camera) << "the same report, searched again";
+    }
+}
+
+// The start-up power check end to end: the running virtual instrument, the
+// lister beside the program, the probe, and the digital I/O device that hangs
+// on the instrument.
+TEST_F(UsbProbeTest, PowerSwitchReachesTheProbeAndTheDigitalIO) {
+    InstallLister();
+    sim::VirtualInstrumentSession session;
+    std::string error;
+    ASSERT_TRUE(session.Start(&error)) << error;
+    struct Step {
+        bool powered;
+        bool hub, camera, dio;
+    };
+    for (const Step& step : {Step{false, false, false, false}, Step{true, true, true, true}}) {
+        g_DIOPort0InputTask = nullptr;
+        g_DIOPort0OutputTask = nullptr;
+        g_DIOPort1Task = nullptr;
+        sim::VirtualInstrument::Instance().SetPowered(step.powered);
+        EXPECT_EQ(DetectInstrumentUsbDevices(1, true), step.hub) << "powered " << step.powered;
+        EXPECT_EQ(DetectInstrumentUsbDevices(2, false), step.camera) << "powered " << step.powered;
+        CString dioError;
+        EXPECT_EQ(Initialize_DIO(&dioError, false), step.dio) << dioError.GetString();
     }
 }
 

@@ -170,3 +170,24 @@ TEST_F(Files, ExistenceReadingAndDiskSpace) {
 }
 
 }  // namespace
+
+TEST_F(Files, NewFileWriteAndCopyRefuseToReplaceUnlessAsked) {
+    const std::string path = Path("settings.ini");
+    ASSERT_TRUE(platform::WriteNewFileAtomically(path, "first", 5));
+    EXPECT_FALSE(platform::WriteNewFileAtomically(path, "second", 6));
+    EXPECT_EQ(Content(path), "first");
+
+    const std::string source = Path("source.ini");
+    platform::WriteFileAtomically(source, "copied", 6);
+    EXPECT_FALSE(platform::CopyFileAtomically(source, path, false));
+    EXPECT_EQ(Content(path), "first");
+    EXPECT_TRUE(platform::CopyFileAtomically(source, path, true));
+    EXPECT_EQ(Content(path), "copied");
+    EXPECT_TRUE(platform::CopyFileAtomically(source, Path("new.ini"), false));
+    EXPECT_EQ(Content(Path("new.ini")), "copied");
+    EXPECT_FALSE(platform::CopyFileAtomically(Path("none"), Path("other.ini"), false));
+    EXPECT_FALSE(platform::FileExists(Path("other.ini")));
+    EXPECT_FALSE(platform::WriteNewFileAtomically(Path("no/folder.ini"), "x", 1));
+    // No temporary file is left behind by any of these.
+    EXPECT_EQ(EntriesInRoot(), 3u);
+}

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fcntl.h>
+#include <fstream>
+#include <sys/stat.h>
 
 #include "platform/Files.h"
 #include "platform/Folders.h"
@@ -42,6 +45,34 @@ TEST_F(PortTable, EntriesFromEnvironmentFileAndRegistrationsOverrideInThatOrder)
     platform::RegisterComPort(12, "");
     EXPECT_EQ(platform::ComPortDevicePath(5), "/dev/ttyUSB0");
     EXPECT_EQ(platform::ComPortDevicePath(12), "");
+}
+
+TEST_F(PortTable, FileIsReadAgainOnlyWhenItChanges) {
+    ScopedEnv ports("VELLORA_COM_PORTS", nullptr);
+    WritePortsFile("COM3=/dev/ttyS3\n");
+    EXPECT_EQ(platform::ComPortDevicePath(3), "/dev/ttyS3");
+
+    // Rewritten in place with the same size and its old modification time:
+    // nothing tells it changed, so the table read before still stands.
+    struct stat before {};
+    ASSERT_EQ(stat(PortsFile().c_str(), &before), 0);
+    std::ofstream(PortsFile(), std::ios::binary | std::ios::trunc) << "COM3=/dev/ttyS4\n";
+    const timespec oldTimes[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, PortsFile().c_str(), oldTimes, 0), 0);
+    EXPECT_EQ(platform::ComPortDevicePath(3), "/dev/ttyS3");
+
+    // Each sign of a change makes it read again.
+    const timespec newTimes[2] = {before.st_atim, {before.st_mtim.tv_sec + 5, before.st_mtim.tv_nsec}};
+    ASSERT_EQ(utimensat(AT_FDCWD, PortsFile().c_str(), newTimes, 0), 0);
+    EXPECT_EQ(platform::ComPortDevicePath(3), "/dev/ttyS4");
+    std::ofstream(PortsFile(), std::ios::binary | std::ios::trunc) << "COM3=/dev/ttyS30\n";
+    ASSERT_EQ(utimensat(AT_FDCWD, PortsFile().c_str(), newTimes, 0), 0);
+    EXPECT_EQ(platform::ComPortDevicePath(3), "/dev/ttyS30");  // another size
+    WritePortsFile("COM3=/dev/ttyS7\n");                       // replaced by another file
+    EXPECT_EQ(platform::ComPortDevicePath(3), "/dev/ttyS7");
+
+    std::remove(PortsFile().c_str());
+    EXPECT_EQ(platform::ComPortDevicePath(3), "");
 }
 
 TEST_F(PortTable, WithoutSourcesOnlyRegistrationsExist) {

@@ -10,20 +10,36 @@
 
 namespace platform {
 
+namespace {
+
+QtUiBridge::CommandHandler IgnoringTheArgument(std::function<void(int)> handler) {
+    if (!handler) return {};
+    return [handler = std::move(handler)](int commandId, intptr_t) { handler(commandId); };
+}
+
+}  // namespace
+
 QtUiBridge::QtUiBridge(std::function<void(int)> commandHandler, QObject* parent)
+    : QObject(parent), m_commandHandler(IgnoringTheArgument(std::move(commandHandler))) {}
+
+QtUiBridge::QtUiBridge(CommandHandler commandHandler, QObject* parent)
     : QObject(parent), m_commandHandler(std::move(commandHandler)) {}
 
-void QtUiBridge::SetCommandHandler(std::function<void(int)> handler) { m_commandHandler = std::move(handler); }
+void QtUiBridge::SetCommandHandler(std::function<void(int)> handler) {
+    m_commandHandler = IgnoringTheArgument(std::move(handler));
+}
+
+void QtUiBridge::SetCommandHandler(CommandHandler handler) { m_commandHandler = std::move(handler); }
 
 void QtUiBridge::SetMessageBoxParent(QWidget* parent) { m_boxParent = parent; }
 
 bool QtUiBridge::OnUiThread() const { return QThread::currentThread() == thread(); }
 
-void QtUiBridge::PostCommand(int commandId) {
+void QtUiBridge::PostCommand(int commandId, intptr_t argument) {
     QMetaObject::invokeMethod(
         this,
-        [this, commandId]() {
-            if (m_commandHandler) m_commandHandler(commandId);
+        [this, commandId, argument]() {
+            if (m_commandHandler) m_commandHandler(commandId, argument);
         },
         Qt::QueuedConnection);
 }

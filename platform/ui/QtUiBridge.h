@@ -17,14 +17,20 @@ namespace platform {
 class QtUiBridge : public QObject, public UiBridge {
     Q_OBJECT
 public:
-    // `commandHandler` receives posted command ids on the user-interface thread.
-    explicit QtUiBridge(std::function<void(int)> commandHandler = {}, QObject* parent = nullptr);
+    // The command handler receives posted command ids (and their arguments)
+    // on the user-interface thread.
+    using CommandHandler = std::function<void(int commandId, intptr_t argument)>;
+
+    QtUiBridge() = default;
+    explicit QtUiBridge(std::function<void(int)> commandHandler, QObject* parent = nullptr);
+    explicit QtUiBridge(CommandHandler commandHandler, QObject* parent = nullptr);
 
     void SetCommandHandler(std::function<void(int)> handler);
+    void SetCommandHandler(CommandHandler handler);
     // Parent window of the message boxes (may be null).
     void SetMessageBoxParent(QWidget* parent);
 
-    void PostCommand(int commandId) override;
+    void PostCommand(int commandId, intptr_t argument = 0) override;
     void RunOnUiThread(const std::function<void()>& function) override;
     int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
 
@@ -32,7 +38,7 @@ private:
     bool OnUiThread() const;
     int ShowBox(const std::string& text, const std::string& caption, unsigned type);
 
-    std::function<void(int)> m_commandHandler;
+    CommandHandler m_commandHandler;
     QWidget* m_boxParent = nullptr;
 };
 

@@ -153,6 +153,10 @@ TEST_F(PumpSimulatorTest, FaultSwitch) {
     EXPECT_EQ(Send("/1K5R\r"), Frame('j', ""));
     EXPECT_EQ(Send("/1?4\r"), Frame('`', "0"));          // refused
 
+    pumps->SetFault(Fault::LostReply, 1);
+    EXPECT_EQ(Send("/1K3R\r"), "");
+    EXPECT_EQ(Send("/1?4\r"), Frame('`', "3"));          // done, only the answer was lost
+
     pumps->SetFault(Fault::Garbled, 1);
     EXPECT_EQ(Send("/1K5R\r"), std::string("\x7F/0`\r\n"));
     EXPECT_EQ(Send("/1?4\r"), Frame('`', "5"));          // done, only the answer was hit

@@ -78,6 +78,31 @@ TEST_F(VirtualDaqTest, InputLinesFollowTheSensorsAndPortOneHasFourLines) {
     EXPECT_EQ(back, 0x0F);
 }
 
+TEST_F(VirtualDaqTest, WithoutInstrumentPowerTheDeviceIsGoneAndItsOutputsDrop) {
+    TaskHandle out = Task();
+    ASSERT_EQ(DAQmxCreateDOChan(out, "Dev1/port0/line3", "", DAQmx_Val_ChanPerLine), 0);
+    const uInt8 led3 = 0x08;
+    ASSERT_EQ(DAQmxWriteRaw(out, 1, 1, 10.0, &led3, nullptr, nullptr), 0);
+    ASSERT_TRUE(Lines()[6]);
+
+    VirtualInstrument::Instance().SetPowered(false);
+    EXPECT_FALSE(Lines()[6]);
+    EXPECT_EQ(VirtualDaq::Instance().OutputLatch(0), 0);
+    char type[64];
+    EXPECT_EQ(DAQmxGetDeviceAttribute("Dev1", DAQmx_Dev_ProductType, type, sizeof type), DAQmxErrorDeviceNotFound);
+    EXPECT_EQ(DAQmxWriteRaw(out, 1, 1, 10.0, &led3, nullptr, nullptr), DAQmxErrorDeviceNotFound);
+    TaskHandle in = Task();
+    EXPECT_EQ(DAQmxCreateDIChan(in, "Dev1/port0/line4", "", DAQmx_Val_ChanPerLine), DAQmxErrorDeviceNotFound);
+    EXPECT_FALSE(Lines()[6]);
+
+    // Powered again, the device is back with its outputs low.
+    VirtualInstrument::Instance().SetPowered(true);
+    EXPECT_EQ(DAQmxGetDeviceAttribute("Dev1", DAQmx_Dev_ProductType, type, sizeof type), 0);
+    EXPECT_EQ(VirtualDaq::Instance().OutputLatch(0), 0);
+    EXPECT_EQ(DAQmxWriteRaw(out, 1, 1, 10.0, &led3, nullptr, nullptr), 0);
+    EXPECT_TRUE(Lines()[6]);
+}
+
 TEST_F(VirtualDaqTest, FaultsAndUnknownDevicesFailWithTheirText) {
     TaskHandle task = Task();
     EXPECT_EQ(DAQmxCreateDOChan(task, "Dev2/port0/line0", "", 0), DAQmxErrorDeviceNotFound);

@@ -56,6 +56,44 @@ TEST_F(CachedLogTest, WriterSavesOneIntervalAfterTheLastSaveAndDropsIdleRecords)
     EXPECT_EQ(ReadFile(path), "one\r\ntwo\r\n");
 }
 
+TEST_F(CachedLogTest, OneCycleSavesForAboutHalfASecondAndLeavesTheRestForTheNext) {
+    std::vector<std::string> paths;
+    Tovanix::String error;
+    for (int i = 0; i < 10; ++i) {
+        paths.push_back(Path(("due" + std::to_string(i) + ".log").c_str()));
+        ASSERT_TRUE(AddALine(paths.back().c_str(), "row", &error));
+    }
+    // Ten logs due at once, each save taking 100 ms: the cycle stops after
+    // the save that passes 500 ms, and the table's first records go first.
+    clock.SetReadCost(std::chrono::milliseconds(100));
+    clock.Step();
+    clock.SetReadCost(std::chrono::milliseconds(0));
+    for (size_t i = 0; i < paths.size(); ++i) {
+        EXPECT_EQ(std::filesystem::exists(paths[i]), i < 6) << paths[i];
+    }
+    clock.Step();
+    for (const std::string& path : paths) {
+        EXPECT_EQ(ReadFile(path), "row\r\n") << path;
+    }
+}
+
+TEST_F(CachedLogTest, NegativeSaveIntervalNeverSaves) {
+    g_DefaultCachedLogSaveInterval = -1;
+    const std::string path = Path("never-saved.log");
+    Tovanix::String error;
+    ASSERT_TRUE(AddALine(path.c_str(), "kept in memory", &error));
+    g_DefaultCachedLogSaveInterval = 30;
+    for (int s = 0; s < 100; ++s) {
+        clock.Step();
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(GetNLines(path.c_str(), &error), 1);
+
+    // Releasing the log still writes what it holds.
+    ASSERT_TRUE(CachedLogging::Release(path.c_str(), &error));
+    EXPECT_EQ(ReadFile(path), "kept in memory\r\n");
+}
+
 TEST_F(CachedLogTest, NamesDifferingOnlyInCaseShareOneRecord) {
     Tovanix::String error;
     ASSERT_TRUE(AddALine(Path("Mixed.log").c_str(), "a", &error));

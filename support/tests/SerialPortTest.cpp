@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
 #include <ostream>
 #include <string>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <thread>
 #include <vector>
 
@@ -13,6 +18,19 @@
 namespace {
 
 constexpr int kPort = 5;
+
+// Whether the terminal at `path` is marked for exclusive use. An ordinary
+// user cannot open such a terminal at all (EBUSY); root can, and asks.
+bool ExclusiveFlagSet(const std::string& path) {
+    int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == EBUSY;
+    }
+    int exclusive = 0;
+    bool known = ioctl(fd, TIOCGEXCL, &exclusive) == 0;
+    close(fd);
+    return !known || exclusive != 0;
+}
 
 class SerialPortTest : public ::testing::Test {
 protected:
@@ -195,6 +213,61 @@ TEST_F(SerialPortTest, ReleaseClosesThePortSoItCanBeSetUpAgain) {
 
     Tovanix::String error;
     EXPECT_TRUE(SetupSerialPort(kPort, 115200, &error)) << error.c_str();
+}
+
+TEST_F(SerialPortTest, ReleasedPortsLeaveTheLineFreeForEveryUser) {
+    EXPECT_TRUE(ExclusiveFlagSet(peer.DevicePath()));
+
+    // A second number for the same device is refused, and the refusal leaves
+    // the holder's exclusive use alone.
+    platform::RegisterComPort(8, peer.DevicePath());
+    Tovanix::String error;
+    EXPECT_FALSE(SetupSerialPort(8, 9600, &error));
+    platform::UnregisterComPort(8);
+    EXPECT_TRUE(ExclusiveFlagSet(peer.DevicePath()));
+
+    // The line stays up (the device keeps its side open) after the release.
+    ASSERT_TRUE(ReleaseSerialPort(kPort));
+    EXPECT_FALSE(ExclusiveFlagSet(peer.DevicePath()));
+
+    // Set up again at another rate, it is held and freed the same way.
+    ASSERT_TRUE(SetupSerialPort(kPort, 115200, &error)) << error.c_str();
+    EXPECT_TRUE(ExclusiveFlagSet(peer.DevicePath()));
+    ASSERT_TRUE(ReleaseSerialPort(kPort));
+    EXPECT_FALSE(ExclusiveFlagSet(peer.DevicePath()));
+}
+
+// A silent device costs the whole time-out, never less: read passes of 10 ms,
+// each waited out in full, and at least one pass however short the time-out.
+TEST_F(SerialPortTest, SilentDeviceIsWaitedForTheWholeTimeOut) {
+    struct Case {
+        unsigned timeoutMs;
+        std::chrono::milliseconds atLeast;
+    };
+    for (const Case& c : {Case{0, std::chrono::milliseconds(10)}, Case{5, std::chrono::milliseconds(10)},
+                          Case{200, std::chrono::milliseconds(200)}, Case{500, std::chrono::milliseconds(500)}}) {
+        Tovanix::String reply;
+        int code = -1;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(SendSerialCommand(kPort, "/1Q\r", '\n', &reply, c.timeoutMs, 0, &code));
+        const auto waited = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(code, 10);
+        EXPECT_GE(waited, c.atLeast) << "time-out " << c.timeoutMs << " ms";
+    }
+}
+
+TEST_F(SerialPortTest, ReplyJustInsideTheTimeOutIsTaken) {
+    std::thread device([&] {
+        peer.ReadUntil('\r');
+        std::this_thread::sleep_for(std::chrono::milliseconds(1900));
+        peer.Write("late but in time\n");
+    });
+    Tovanix::String reply;
+    int code = -1;
+    EXPECT_TRUE(SendSerialCommand(kPort, "/1Q\r", '\n', &reply, 2000, 0, &code));
+    device.join();
+    EXPECT_EQ(code, 0);
+    EXPECT_STREQ(reply.c_str(), "late but in time\n");
 }
 
 TEST(SerialPortRecordTest, RecordWithoutHandleGivesCode8) {

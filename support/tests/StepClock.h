@@ -23,6 +23,7 @@ public:
 
     std::chrono::steady_clock::time_point Now() override {
         std::lock_guard<std::mutex> lock(m_mutex);
+        m_offset += m_readCost;
         return m_steadyBase + m_offset;
     }
     std::chrono::system_clock::time_point WallNow() override {
@@ -42,6 +43,12 @@ public:
     void SetWallTime(std::chrono::system_clock::time_point time) {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_wallBase = time - std::chrono::duration_cast<std::chrono::system_clock::duration>(m_offset);
+    }
+    // Every reading of the monotonic time moves the clock on by `cost`: work
+    // between two readings then seems to take that long.
+    void SetReadCost(std::chrono::milliseconds cost) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_readCost = cost;
     }
     void Advance(std::chrono::milliseconds duration) {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -73,6 +80,7 @@ private:
     std::chrono::steady_clock::time_point m_steadyBase{std::chrono::hours(1)};
     std::chrono::system_clock::time_point m_wallBase = std::chrono::system_clock::now();
     std::chrono::milliseconds m_offset{0};
+    std::chrono::milliseconds m_readCost{0};
     long m_sleepsStarted = 0;
     long m_sleepsReleased = 0;
     int m_permits = 0;

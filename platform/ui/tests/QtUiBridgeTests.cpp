@@ -56,6 +56,20 @@ TEST_F(QtUiBridgeTest, PostedCommandsReachTheHandlerOnTheUiThreadInOrder) {
     for (auto id : threads) EXPECT_EQ(id, m_uiThread);
 }
 
+TEST_F(QtUiBridgeTest, PostedCommandsCarryTheirArgument) {
+    std::vector<std::pair<int, intptr_t>> received;
+    platform::QtUiBridge bridge(
+        platform::QtUiBridge::CommandHandler([&](int id, intptr_t argument) { received.emplace_back(id, argument); }));
+    std::thread worker([&] {
+        platform::ScopedUiBridge installed(bridge);
+        platform::PostCommand(1364, 7);
+        platform::PostCommand(32861);
+    });
+    worker.join();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return received.size() == 2; }));
+    EXPECT_EQ(received, (std::vector<std::pair<int, intptr_t>>{{1364, 7}, {32861, 0}}));
+}
+
 TEST_F(QtUiBridgeTest, RunOnUiThreadRunsThereAndWaitsForTheResult) {
     platform::QtUiBridge bridge;
     platform::ScopedUiBridge installed(bridge);

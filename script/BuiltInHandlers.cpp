@@ -1,0 +1,6 @@
+#include "script/BuiltInHandlers.h"
+
+void InstallScriptCommandFamilies(BuiltInHandlerTable& table)
+{
+    InstallCaptureLogHeaderCommands(table);
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+// An interpreter instance and the code it loads.
+//
+// There are two instances: handle 0 serves the scripts console and the
+// control panel, handle 1 the customer run screen. Each loads a main script
+// into a ScriptCode record and keeps one ScriptCode per user function. User
+// functions live in include files, named by "#include" lines at the top of
+// the main script and found in the Includes folder of the instance's base
+// folder (the data root for handle 0, the run screen's folder for handle 1),
+// by a name compared without regard to letter case. Each include file is
+// scanned once per run; its function definitions ("void Name(int a, STRING
+// b)" followed by a "{" line, the body and the closing "}" line) enter the
+// instance's functions table, sorted by name (byte order, case-sensitive).
+//
+// Errors: false and a message in the caller's error text.
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/CString.h"
+#include "script/Variable.h"
+#include "support/String.h"
+
+// One open block: the line of its "{" (the physical line number while the
+// code is checked, the index of the stored line while it runs) and its kind
+// (0 opened by if, 1 by while).
+struct CodeBlock {
+    int32_t line = 0;
+    int32_t kind = 0;
+};
+
+// The code of the main script or of one user function.
+class ScriptCode {
+public:
+    std::vector<std::string> lines;
+    std::vector<CodeBlock> blocks;
+    int32_t definitionLine = 0;  // of a function: its line in its include file
+    std::string file;            // of a function: the full path of its include file
+    std::string name;            // of a function
+    std::vector<std::string> parameterNames;
+    std::vector<int32_t> parameterTypes;  // kVariableDouble, kVariableInt, kVariableString
+};
+
+// Deepest nesting of user functions, in loads and calls alike.
+constexpr int32_t kMaxFunctionCallDepth = 10;
+// Longest parameter name of a user function.
+constexpr int32_t kMaxFunctionParameterName = 48;
+
+class Script {
+public:
+    explicit Script(int32_t handle) : handle(handle) {}
+    Script(const Script&) = delete;
+    Script& operator=(const Script&) = delete;
+
+    int32_t handle;
+    std::atomic<bool> running{false};
+    ScriptCode mainCode;
+    Tovanix::String fileName;                // of the main script, without its folder
+    std::vector<std::string> includedFiles;  // as written in the #include lines
+    std::vector<ScriptCode> functions;       // sorted by name
+    // Nesting of user-function loads (check pass) and calls (run) of this
+    // instance. Kept per instance: the other instance may run at the same time.
+    int32_t functionCallDepth = 0;
+
+    // The folder the include files of this instance are found in; empty while
+    // the instance's base folder is not known.
+    std::string IncludeFolder() const;
+
+    // One trimmed "#include "name"" line: scans the file unless a file of
+    // that name was scanned earlier in this run.
+    bool ProcessInclude(const char* line, CString& error);
+    // Enters every function of an include file into the functions table.
+    bool scan_included_file(const char* path, CString& error);
+    bool AddFunctionDescription(const std::string& name, const std::vector<int32_t>& types,
+                                const std::vector<std::string>& names, const std::string& file,
+                                int32_t definitionLine, CString& error);
+    bool FindIncludedFunction(const char* name, int* index) const;
+
+    // Carries out built-in command `index` (0..209) with the argument text
+    // from its "(" on.
+    bool ExecuteBuiltInFunction(int index, const char* arguments, std::vector<Variable>& variables,
+                                bool check_only, CString& error);
+
+    // Command handlers of the script library.
+    static bool SaveTextToImageCaptureLogHeader(const char* arguments, std::vector<Variable>& variables,
+                                                bool check_only, CString& error);
+};
+
+// Parses a function definition after its "void ": the name, then the typed
+// parameters in parentheses.
+bool ParseFunctionDefinition(const Tovanix::String& definition, std::string& name, std::vector<int32_t>& types,
+                             std::vector<std::string>& names, CString& error);
+
+// The functions table, sorted by name in byte order of unsigned characters.
+// Insert fails (inserting nothing) when the name is there already.
+bool InsertFunctionSorted(std::vector<ScriptCode>& functions, ScriptCode code, int* index);
+int FindFunctionSorted(const std::vector<ScriptCode>& functions, const char* name);
