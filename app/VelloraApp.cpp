@@ -7,6 +7,7 @@
 #include "devices/Camera.h"
 #include "platform/UiBridge.h"
 #include "support/AppLogs.h"
+#include "support/CachedLog.h"
 #include "support/Profile.h"
 #include "support/SerialPort.h"
 
@@ -132,7 +133,12 @@ void LoadMinTimeBetweenImageCaptureEvents() {
 }
 
 int CVelloraApp::ExitInstance() {
-    // Nothing of the program's own ends here: worker threads run on and the
-    // serial ports close when the process ends.
+    // Worker threads run on and the serial ports close when the process
+    // ends; the cached logs write what they hold, or the lines of the last
+    // save interval would be lost.
+    Tovanix::String error;
+    if (!CachedLogging::SaveAll(&error)) {
+        LogErrAndInfo(__FILE__, __LINE__, error.c_str());
+    }
     return 0;
 }

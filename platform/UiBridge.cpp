@@ -57,6 +57,29 @@ int ScriptedUiBridge::MessageBox(const std::string& text, const std::string& cap
     return answer;
 }
 
+bool ScriptedUiBridge::AnswerPrompt(const std::string& command, const std::string& text, std::string* answer) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_prompts.push_back(command + ": " + text);
+    if (m_promptAnswers.empty() || m_promptAnswers.front().first != command) {
+        return false;
+    }
+    if (answer) {
+        *answer = m_promptAnswers.front().second;
+    }
+    m_promptAnswers.pop_front();
+    return true;
+}
+
+void ScriptedUiBridge::QueuePromptAnswer(const std::string& command, const std::string& answer) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_promptAnswers.emplace_back(command, answer);
+}
+
+std::vector<std::string> ScriptedUiBridge::Prompts() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_prompts;
+}
+
 void ScriptedUiBridge::QueueAnswer(int answer) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_answers.push_back(answer);
@@ -80,6 +103,8 @@ std::vector<ScriptedUiBridge::ShownBox> ScriptedUiBridge::ShownBoxes() const {
 void ScriptedUiBridge::Clear() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_answers.clear();
+    m_promptAnswers.clear();
+    m_prompts.clear();
     m_commands.clear();
     m_arguments.clear();
     m_boxes.clear();

@@ -11,6 +11,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -43,6 +44,15 @@ public:
     // Shows a modal message box on the user-interface thread and returns the
     // answer (IDOK, IDYES, ...).
     virtual int MessageBox(const std::string& text, const std::string& caption, unsigned type) = 0;
+    // A prompt that a script command raises (the command's name and the
+    // prompt's text). True with the answer when the bridge answers prompts
+    // from a script of answers; false when the prompt's own window asks.
+    virtual bool AnswerPrompt(const std::string& command, const std::string& text, std::string* answer) {
+        (void)command;
+        (void)text;
+        (void)answer;
+        return false;
+    }
 };
 
 // The bridge in use. Without an installed bridge, commands are dropped,
@@ -73,8 +83,14 @@ public:
     void PostCommand(int commandId, intptr_t argument = 0) override;
     void RunOnUiThread(const std::function<void()>& function) override;
     int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
+    // Answers with the next queued prompt answer when it names this command;
+    // otherwise the prompt stays unanswered (false) and the queue unchanged.
+    bool AnswerPrompt(const std::string& command, const std::string& text, std::string* answer) override;
 
     void QueueAnswer(int answer);
+    void QueuePromptAnswer(const std::string& command, const std::string& answer);
+    // "<command>: <text>" of every prompt raised, answered or not.
+    std::vector<std::string> Prompts() const;
     std::vector<int> PostedCommands() const;
     // The arguments of the posted commands, in the same order.
     std::vector<intptr_t> PostedArguments() const;
@@ -84,6 +100,8 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::deque<int> m_answers;
+    std::deque<std::pair<std::string, std::string>> m_promptAnswers;
+    std::vector<std::string> m_prompts;
     std::vector<int> m_commands;
     std::vector<intptr_t> m_arguments;
     std::vector<ShownBox> m_boxes;

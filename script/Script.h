@@ -17,12 +17,17 @@
 
 #include <atomic>
 #include <cstdint>
+#include <istream>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/CString.h"
 #include "script/Variable.h"
 #include "support/String.h"
+
+class Script;
 
 // One open block: the line of its "{" (the physical line number while the
 // code is checked, the index of the stored line while it runs) and its kind
@@ -42,7 +47,28 @@ public:
     std::string name;            // of a function
     std::vector<std::string> parameterNames;
     std::vector<int32_t> parameterTypes;  // kVariableDouble, kVariableInt, kVariableString
+
+    // The check pass: reads the lines of `file` from its current position,
+    // checks every statement, block and call (built-in commands with
+    // check_only, user functions by loading their bodies) and stores the
+    // lines that the executor runs. `path` and the physical line numbers
+    // (counted on from firstLine) go into every message. A function body ends
+    // at the "}" that closes it; the main script at the end of the file.
+    bool Load(Script& owner, std::istream& file, const char* path, long firstLine, CString& error,
+              bool function_body);
+    // Reads the arguments of a call (the text from its "(") with the readers
+    // of the parameters' types. With `locals`, creates one variable per
+    // parameter holding the argument's value; with `passed`, records per
+    // parameter the caller's variable that was named, or null for a literal.
+    bool BindArguments(const char* arguments, std::vector<Variable>& callerVariables, CString& error,
+                       std::vector<Variable>* locals, std::vector<Variable*>* passed) const;
+    // Runs the stored lines on `variables` until the end, a return line or a
+    // cleared running flag (true); false with the message of the failing line.
+    bool Execute(Script& owner, std::vector<Variable>& variables, CString& error, const char* scriptFileName);
 };
+
+// Longest physical line of a script or include file.
+constexpr long kMaxScriptLineLength = 65535;
 
 // Deepest nesting of user functions, in loads and calls alike.
 constexpr int32_t kMaxFunctionCallDepth = 10;
@@ -59,6 +85,7 @@ public:
     std::atomic<bool> running{false};
     ScriptCode mainCode;
     Tovanix::String fileName;                // of the main script, without its folder
+    std::string filePath;                    // of the main script, as the run was given it
     std::vector<std::string> includedFiles;  // as written in the #include lines
     std::vector<ScriptCode> functions;       // sorted by name
     // Nesting of user-function loads (check pass) and calls (run) of this
@@ -78,6 +105,21 @@ public:
                                 const std::vector<std::string>& names, const std::string& file,
                                 int32_t definitionLine, CString& error);
     bool FindIncludedFunction(const char* name, int* index) const;
+
+    // Check pass of one call of user function `index`: the arguments must fit
+    // its parameters, then its body is loaded and checked with their types.
+    bool load_function(int index, const char* arguments, std::vector<Variable>& variables, CString& error);
+    // Runs one call of user function `index` on copies of its arguments and
+    // hands the parameters' final values back to the variables passed for them.
+    bool run_included_function(int index, const char* arguments, std::vector<Variable>& variables,
+                               CString& error);
+
+    // Runs: see script/ScriptRun.h.
+    static bool RunScript(int32_t handle, const char* path, CString& error);
+    static bool StopScript(int32_t handle);
+    static bool IsScriptRunning(int32_t handle, CString* fileName);
+    static bool ScriptHasCode(const char* path);
+    static bool CheckPumpsIdle(CString& error);
 
     // Carries out built-in command `index` (0..209) with the argument text
     // from its "(" on.

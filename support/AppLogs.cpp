@@ -127,17 +127,37 @@ void LogCustomerUIAction(const char* action, const char* stateName, const char* 
     AddCachedRow(DatedPath("LOG\\CustomerUI_%04u_%02u_%02u.log"), "version\ttime\tAction\tStateName\tInfo", row);
 }
 
-void ArchiveScriptToLog(const char* scriptName) {
+namespace {
+
+// LOG\Script_YYYY_MM_DD_HH_MM_SS of the data root, created now; empty when it
+// cannot be created or exists already (two runs in one second: that run's
+// copy is there).
+std::string CreateRunArchiveFolder() {
     SYSTEMTIME now;
     GetLocalTime(&now);
     char relative[96];
     std::snprintf(relative, sizeof relative, "LOG\\Script_%04u_%02u_%02u_%02u_%02u_%02u", now.wYear, now.wMonth,
                   now.wDay, now.wHour, now.wMinute, now.wSecond);
     const CString folder = DataRootPath(relative);
-    // One level only; a folder that exists already (two runs in one second)
-    // means this run's copy is there.
     std::error_code ec;
     if (!std::filesystem::create_directory(folder.str(), ec)) {
+        return std::string();
+    }
+    return folder.str();
+}
+
+void CopyIntoFolder(const std::string& source, const std::string& folder) {
+    std::error_code ec;
+    const std::filesystem::path name = std::filesystem::path(source).filename();
+    std::filesystem::copy_file(source, std::filesystem::path(folder) / name,
+                               std::filesystem::copy_options::overwrite_existing, ec);
+}
+
+}  // namespace
+
+void ArchiveScriptToLog(const char* scriptName) {
+    const std::string folder = CreateRunArchiveFolder();
+    if (folder.empty()) {
         return;
     }
     const std::string scripts = DataRootPath("Scripts").str();
@@ -145,9 +165,19 @@ void ArchiveScriptToLog(const char* scriptName) {
     if (source.empty()) {
         return;
     }
-    std::filesystem::path name = std::filesystem::path(source).filename();
-    std::filesystem::copy_file(source, std::filesystem::path(folder.str()) / name,
-                               std::filesystem::copy_options::overwrite_existing, ec);
+    CopyIntoFolder(source, folder);
+}
+
+void ArchiveScriptFileToLog(const char* scriptPath) {
+    const std::string source = platform::NativePath(scriptPath ? scriptPath : "");
+    std::error_code ec;
+    if (source.empty() || !std::filesystem::is_regular_file(source, ec)) {
+        return;
+    }
+    const std::string folder = CreateRunArchiveFolder();
+    if (!folder.empty()) {
+        CopyIntoFolder(source, folder);
+    }
 }
 
 void WriteComputerNameLine(FILE* file) {

@@ -33,5 +33,8 @@ bool AddPumpLogLine(const char* timingLine);
 void LogScriptLine(const char* scriptName, const char* lineText);
 // Copies <data root>\Scripts\<scriptName> into a folder of its own for this run.
 void ArchiveScriptToLog(const char* scriptName);
+// Copies the script file at `scriptPath` (the file a run read) into a folder
+// of its own for this run.
+void ArchiveScriptFileToLog(const char* scriptPath);
 void LogCustomerUIAction(const char* action, const char* stateName, const char* info);
 void WriteComputerNameLine(FILE* file);

@@ -334,3 +334,23 @@ void WORKER_THREAD_SaveLogs() {
         }
     }
 }
+
+bool CachedLogging::SaveAll(Tovanix::String* error) {
+    if (!_CachedLog_semaphore) {
+        return true;
+    }
+    if (!TakeSemaphore()) {
+        SetError(error, "SaveAll () - timeout waiting for _CachedLog_semaphore.");
+        return false;
+    }
+    bool saved = true;
+    for (CachedLog& log : g_CachedLogs) {
+        Tovanix::String saveError;
+        if (!log.Save(&saveError) && saved) {
+            saved = false;
+            SetError(error, saveError.c_str());
+        }
+    }
+    ReleaseSemaphore();
+    return saved;
+}

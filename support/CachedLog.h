@@ -61,6 +61,11 @@ int GetNLines(const char* fileName, Tovanix::String* error);
 namespace CachedLogging {
 // Writes the file's pending lines at once and drops its record.
 bool Release(const char* fileName, Tovanix::String* error);
+// Writes every record's pending lines at once; called at an orderly end of the
+// program, so the lines of the last save interval are not lost. False with the
+// first failure (the other records are still saved); true when logging never
+// started.
+bool SaveAll(Tovanix::String* error);
 }  // namespace CachedLogging
 
 // The writer thread: every second it saves the records whose save interval

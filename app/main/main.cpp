@@ -16,10 +16,11 @@
 #include <thread>
 
 #include "app/CartridgeTypes.h"
+#include "app/FrameHooks.h"
 #include "app/SuppliedFiles.h"
 #include "app/VelloraApp.h"
 #include "app/ui/MainFrame.h"
-#include "devices/SerialDiscovery.h"
+#include "imaging/ImageDoc.h"
 #include "imaging/ui/DocTemplate.h"
 #include "platform/Folders.h"
 #include "platform/UiBridge.h"
@@ -30,8 +31,6 @@
 #include "support/SerialPort.h"
 
 namespace {
-
-constexpr int kSerialRecoveryCommand = 1364;
 
 // <public documents>/Tessaly/Vellora with the folders the program writes into.
 bool PrepareDataRoot(std::string* error) {
@@ -71,6 +70,28 @@ private:
     platform::ScriptedUiBridge m_answers;
 };
 
+// What the main window asks of the image windows: whether the live preview
+// is open, and closing it.
+void InstallImageWindowHooks(CMultiDocTemplate& documents) {
+    FrameHooks hooks = GetFrameHooks();
+    hooks.livePreviewOpen = [&documents] {
+        for (CImageDoc* document : documents.GetDocuments()) {
+            if (document->m_bPreview) return true;
+        }
+        return false;
+    };
+    hooks.closeLivePreview = [&documents] {
+        for (CImageDoc* document : documents.GetDocuments()) {
+            if (!document->m_bPreview) continue;
+            if (!document->GetFirstView()) return false;
+            documents.CloseDocument(document);
+            return true;
+        }
+        return false;
+    };
+    SetFrameHooks(hooks);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,21 +102,13 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("Vellora");
 
-    CMainFrame frame;
-    terminationSignals.CloseOnSignal(&frame);
     platform::QtUiBridge bridge;
-    bridge.SetMessageBoxParent(&frame);
-    bridge.SetCommandHandler([](int command) {
-        if (command == kSerialRecoveryCommand) RecoverSerialPortDevices();
-    });
     UnattendedUiBridge unattended(bridge);
     const bool runUnattended = std::getenv("VELLORA_EXIT_AFTER_MS") != nullptr;
     platform::ScopedUiBridge installedBridge(runUnattended ? static_cast<platform::UiBridge&>(unattended) : bridge);
-    theApp.m_pMainWnd = &frame;
-    CMultiDocTemplate imageDocTemplate(frame.mdiArea());
-    ScopedImageDocTemplate installedImageDocTemplate(&imageDocTemplate);
-    frame.show();
 
+    // The main window reads the main settings file (the image type names),
+    // so the data root and that file come first.
     std::string error;
     if (!PrepareDataRoot(&error)) {
         platform::ShowMessageBox(error, "Vellora", platform::MB_OK | platform::MB_ICONERROR);
@@ -110,6 +123,17 @@ int main(int argc, char** argv) {
     if (!theApp.CreateIniIfMissing() || !theApp.RestoreIniFromBackupIfInvalid()) {
         return 1;
     }
+
+    CMainFrame frame;
+    terminationSignals.CloseOnSignal(&frame);
+    bridge.SetMessageBoxParent(&frame);
+    // Posted commands (the serial recovery among them) go to the main window.
+    bridge.SetCommandHandler([&frame](int command) { frame.OnCommand(command); });
+    theApp.m_pMainWnd = &frame;
+    CMultiDocTemplate imageDocTemplate(frame.mdiArea());
+    ScopedImageDocTemplate installedImageDocTemplate(&imageDocTemplate);
+    InstallImageWindowHooks(imageDocTemplate);
+    frame.show();
 
     // Without a real instrument the program drives the virtual one.
     sim::VirtualInstrumentSession instrument;
@@ -156,6 +180,8 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
     discovery.join();
+    SetFrameHooks({});
+    theApp.ExitInstance();
     theApp.m_pMainWnd = nullptr;
     return result;
 }

@@ -8,6 +8,7 @@
 
 #include "devices/Camera.h"
 #include "platform/UiBridge.h"
+#include "support/CachedLog.h"
 #include "support/SerialPort.h"
 
 namespace {
@@ -173,6 +174,30 @@ TEST_F(VelloraAppTest, CaptureSpacingIsClampedToItsRange) {
         EXPECT_EQ(theApp.m_nMinTimeBetweenCaptureEventsMs, c.spacing) << (c.value ? c.value : "missing");
     }
     theApp.m_nMinTimeBetweenCaptureEventsMs = 100;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(VelloraAppTest, AnOrderlyExitWritesTheLinesTheCachedLogsStillHold) {
+    Tovanix::String error;
+    ASSERT_TRUE(InitializeCachedLogging(30, &error)) << error.c_str();
+    const std::string first = (folder / "first.log").string();
+    const std::string second = (folder / "sub" / "second.log").string();
+    ASSERT_TRUE(AddALine(first.c_str(), "one", &error));
+    ASSERT_TRUE(AddALine(second.c_str(), "two", &error));
+    ASSERT_TRUE(AddALine(first.c_str(), "three", &error));
+    // Well inside the 30 s save interval: nothing is on disk yet.
+    EXPECT_FALSE(std::filesystem::exists(first));
+
+    EXPECT_EQ(theApp.ExitInstance(), 0);
+    auto read = [](const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    EXPECT_EQ(read(first), "one\r\nthree\r\n");
+    EXPECT_EQ(read(second), "two\r\n");
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -36,6 +38,27 @@ TEST(ScriptedUiBridge, AnswersWorkersFromItsQueueThenWithTheDefault) {
     bridge.Clear();
     EXPECT_TRUE(bridge.ShownBoxes().empty());
     EXPECT_TRUE(bridge.PostedCommands().empty());
+}
+
+TEST(ScriptedUiBridge, AnswersPromptsInOrderOnlyForTheCommandNamed) {
+    platform::ScriptedUiBridge bridge;
+    bridge.QueuePromptAnswer("PromptForValue", "2.5");
+    bridge.QueuePromptAnswer("PromptContinueCancel", "Cancel");
+
+    std::string answer = "unchanged";
+    // An answer for another command is not taken.
+    EXPECT_FALSE(bridge.AnswerPrompt("PromptContinueCancel", "Go on?", &answer));
+    EXPECT_EQ(answer, "unchanged");
+    EXPECT_TRUE(bridge.AnswerPrompt("PromptForValue", "Volume", &answer));
+    EXPECT_EQ(answer, "2.5");
+    EXPECT_TRUE(bridge.AnswerPrompt("PromptContinueCancel", "Go on?", &answer));
+    EXPECT_EQ(answer, "Cancel");
+    EXPECT_FALSE(bridge.AnswerPrompt("PromptForValue", "Volume", &answer));
+    EXPECT_EQ(bridge.Prompts(), (std::vector<std::string>{"PromptContinueCancel: Go on?", "PromptForValue: Volume",
+                                                         "PromptContinueCancel: Go on?", "PromptForValue: Volume"}));
+
+    // The bridges of the program ask through the prompt's own window.
+    EXPECT_FALSE(platform::GetUiBridge().AnswerPrompt("PromptForValue", "Volume", &answer));
 }
 
 TEST(ScriptedUiBridge, WithoutAnInstalledBridgeTheHeadlessOneAnswers) {

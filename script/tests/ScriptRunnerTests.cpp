@@ -1,0 +1,164 @@
+// The headless script runner, run as a user runs it: a process with its
+// options, its printed result, its exit status and the files it leaves.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/Time.h"
+#include "script/tests/ScriptRunTestSupport.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using scripttest::ReadText;
+
+struct Result {
+    int status = -1;
+    std::string output;
+};
+
+class ScriptRunnerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* testRoot = std::getenv("VELLORA_TEST_ROOT");
+        folder = fs::path(testRoot ? testRoot : fs::temp_directory_path().string()) / "runner";
+        fs::create_directories(folder);
+        dataRoot = folder / "root";
+    }
+
+    std::string Write(const std::string& name, const std::string& text)
+    {
+        const fs::path path = folder / name;
+        std::ofstream(path, std::ios::binary) << text;
+        return path.string();
+    }
+
+    // Runs the runner with the options (no shell: an argument vector).
+    Result Run(const std::vector<std::string>& options)
+    {
+        std::vector<std::string> arguments{VELLORA_SCRIPT_RUNNER, "--data-root", dataRoot.string()};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        std::vector<char*> argv;
+        for (std::string& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+
+        const std::string outputPath = (folder / "stdout.txt").string();
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        pid_t pid = 0;
+        Result result;
+        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0)
+            return result;
+        int status = 0;
+        waitpid(pid, &status, 0);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.output = ReadText(outputPath);
+        return result;
+    }
+
+    std::string TodaysLog(const char* kind)
+    {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        char name[64];
+        std::snprintf(name, sizeof name, "%s_%04u_%02u_%02u.log", kind, now.wYear, now.wMonth, now.wDay);
+        return ReadText(dataRoot / "LOG" / name);
+    }
+
+    fs::path folder;
+    fs::path dataRoot;
+};
+
+TEST_F(ScriptRunnerTest, RunsAScriptToItsEndAndLeavesItsLogsAndPumpBytes)
+{
+    const std::string script = Write("count.scr",
+                                     "int i = 0;\n"
+                                     "while (i < 3)\n"
+                                     "{\n"
+                                     "  i += 1;\n"
+                                     "}\n"
+                                     "SaveTextToImageCaptureLogHeader(\"counted\");\n");
+    const std::string pumpBytes = (folder / "pumps.bin").string();
+    const Result result = Run({"--script", script, "--pump-bytes", pumpBytes});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.output, "RunScript: true\n");
+
+    // The pumps were asked whether they are idle before the run, and nothing else.
+    EXPECT_EQ(ReadText(pumpBytes), "/1?29\r/2?29\r/1?18\r/2?18\r/1?17\r/2?17\r");
+    // The script log's lines of the last moments reach the disk at the exit.
+    const std::string log = TodaysLog("Script");
+    EXPECT_NE(log.find("\t\tSaveTextToImageCaptureLogHeader(\"counted\");\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\tcount.scr\tonEndScript\r\n"), std::string::npos) << log;
+    // The run started from a new data root: its settings file was created.
+    EXPECT_TRUE(fs::exists(dataRoot / "Vellora.ini"));
+}
+
+TEST_F(ScriptRunnerTest, ExitStatusTellsRefusedFailedAndStoppedRunsApart)
+{
+    const std::string loop = Write("loop.scr", "int i = 0;\nwhile (i < 1)\n{\n  i = 0;\n}\n");
+    const std::string divide = Write("divide.scr", "int x = 1;\nx /= 0;\n");
+    const std::string missing = (folder / "missing.scr").string();
+    const std::string messages = (folder / "messages.txt").string();
+    const struct {
+        std::vector<std::string> options;
+        int status;
+        std::string output;
+        std::string lastMessage;  // the last line of the message file
+    } cases[] = {
+        {{"--script", loop, "--stop-after-ms", "200"}, 0, "RunScript: true\n", ""},
+        {{"--script", divide}, 1, "RunScript: true\n", "Internal scripting error #4"},
+        {{"--script", missing}, 2, "RunScript: false\nScript::RunScript () : Can't open file: " + missing + "\n", ""},
+        {{"--script", loop, "--busy-pump", "2"}, 2,
+         "RunScript: false\nCan't start a script because at least one pump is busy.\n", ""},
+        // Without pumps nothing asks them, and a stopped loop ends normally.
+        {{"--script", loop, "--no-pumps", "--stop-after-ms", "100"}, 0, "RunScript: true\n", ""},
+        {{"--script", loop, "--input", "Cartridge=2"}, 3, "", ""},
+        {{"--bogus"}, 3, "", ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> options = c.options;
+        options.insert(options.end(), {"--messages", messages});
+        const Result result = Run(options);
+        EXPECT_EQ(result.status, c.status) << c.options[0] << " " << c.options[1];
+        EXPECT_EQ(result.output, c.output) << c.options[1];
+        if (!c.lastMessage.empty()) {
+            std::string text = ReadText(messages);
+            if (!text.empty() && text.back() == '\n')
+                text.pop_back();
+            const size_t lastLine = text.find_last_of('\n');
+            EXPECT_EQ(text.substr(lastLine == std::string::npos ? 0 : lastLine + 1), c.lastMessage) << c.options[1];
+        }
+        fs::remove(messages);
+    }
+}
+
+TEST_F(ScriptRunnerTest, AStopReachesBothPumps)
+{
+    const std::string loop = Write("loop.scr", "int i = 0;\nwhile (i < 1)\n{\n  i = 0;\n}\n");
+    const std::string pumpBytes = (folder / "pumps.bin").string();
+    const Result result = Run({"--script", loop, "--stop-after-ms", "100", "--pump-bytes", pumpBytes});
+    EXPECT_EQ(result.status, 0);
+    const std::string bytes = ReadText(pumpBytes);
+    EXPECT_NE(bytes.find("/1T\r"), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find("/2T\r"), std::string::npos) << bytes;
+}
+
+}  // namespace
