@@ -11,6 +11,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -482,10 +483,12 @@ TEST(ImageAnalysisRun, ScriptRunsByHandle)
                                      false));
     EXPECT_EQ(second, first + 1);
 
-    // Poll and remove while the runs end.
+    // Poll and remove while the runs end. The polling is bounded by time, not
+    // by a count of tries, which an optimised build runs through far sooner.
     std::atomic<int> removed{0};
     std::thread remover([&] {
-        for (int spin = 0; removed < 2 && spin < 2000000; ++spin)
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (removed < 2 && std::chrono::steady_clock::now() < giveUp)
             for (const int32_t handle : {first, second})
                 if (g_ImageAnalysisJobs.RemoveFinished(handle) == ImageAnalysisJobs::RemoveResult::Removed)
                     ++removed;
