@@ -1,6 +1,7 @@
 #include "analysis/ChannelGeometry.h"
 
 #include "analysis/tests/ImageTestSupport.h"
+#include "analysis/tests/SplitLineFixture.h"
 #include "app/tests/AppTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -232,42 +233,10 @@ TEST(MatchTemplateNormed, SearchesOnlyTheLeftThird)
 
 namespace {
 
-// A split-line template folder in the test's data root, with one template of
-// 24 x 24 pixels at 10 pixels per millimetre listed for the given types.
 class FindSplitLineTest : public apptest::DataRootTest {
 protected:
-    void WriteTemplates(const std::string& types)
-    {
-        const fs::path folder = dataRoot / "Templates" / "splitline-templates";
-        fs::create_directories(folder);
-        ASSERT_TRUE(cv::imwrite((folder / "Splitline-A.png").string(), Mark()));
-        std::ofstream(folder / "templates.txt") << "Comment\tCartridgeType\tImagePixelsPermm\tTemplateImage\r\n"
-                                                << "\r\n"
-                                                << "x\t" << types << "\t10\tSplitline-A.png\r\n"
-                                                << "x\t" << types << "\t10\tMeniscus-A.png\r\n"
-                                                << "short line\r\n";
-    }
-
-    static cv::Mat Mark()
-    {
-        cv::Mat mark(24, 24, CV_8UC1, cv::Scalar(40));
-        mark(cv::Rect(0, 0, 12, 12)).setTo(220);
-        mark(cv::Rect(12, 12, 12, 12)).setTo(220);
-        return mark;
-    }
-
-    // 300 x 600 noise with the mark at (50, 140) and, 4 rows lower, at (420, 144).
-    static cv::Mat Channel(bool withMarks)
-    {
-        cv::RNG rng(3);
-        cv::Mat image(300, 600, CV_8UC1);
-        rng.fill(image, cv::RNG::UNIFORM, 90, 110);
-        if (withMarks) {
-            Mark().copyTo(image(cv::Rect(50, 140, 24, 24)));
-            Mark().copyTo(image(cv::Rect(420, 144, 24, 24)));
-        }
-        return image;
-    }
+    void WriteTemplates(const std::string& types) { WriteSplitLineTemplates(dataRoot, types); }
+    static cv::Mat Channel(bool withMarks) { return SplitLineChannel(withMarks); }
 };
 
 }  // namespace
