@@ -1,0 +1,23 @@
+#include "analysis/AnalysisEngineState.h"
+
+MeniscusSearchState g_LeadMeniscusSearch;
+MeniscusSearchState g_TrailMeniscusSearch;
+FlowGeometry g_FlowGeometry;
+FractionationState g_FractionationState;
+ChannelDisplaySettings g_MontageDisplaySettings;
+
+std::mutex& AnalysisEngineLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+void ResetMeniscusSearches()
+{
+    g_LeadMeniscusSearch = MeniscusSearchState{};
+    g_TrailMeniscusSearch = MeniscusSearchState{};
+}
+
+void ResetFlowGeometry() { g_FlowGeometry = FlowGeometry{}; }
+
+void ResetFractionationState() { g_FractionationState = FractionationState{}; }
