@@ -1,0 +1,23 @@
+#include "devices/ui/DeviceWindows.h"
+
+#include <QWidget>
+
+#include "app/FrameCommands.h"
+#include "devices/ui/PumpInformationDlg.h"
+
+namespace {
+
+// Shows a hidden window and hides a shown one.
+void ToggleVisible(QWidget* window) {
+    window->setVisible(!window->isVisible());
+    if (window->isVisible()) window->raise();
+}
+
+}  // namespace
+
+void InstallDeviceWindows(CommandRouter& commands, QWidget* parent) {
+    commands.SetHandler(cmd::PumpInformation, [parent] {
+        if (g_PumpInformationDlg == nullptr) g_PumpInformationDlg = new PumpInformationDlg(parent);
+        ToggleVisible(g_PumpInformationDlg);
+    });
+}
