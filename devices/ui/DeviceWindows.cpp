@@ -4,6 +4,7 @@
 
 #include "app/FrameCommands.h"
 #include "devices/ui/PumpInformationDlg.h"
+#include "devices/ui/ZaberControlPanel.h"
 
 namespace {
 
@@ -19,5 +20,9 @@ void InstallDeviceWindows(CommandRouter& commands, QWidget* parent) {
     commands.SetHandler(cmd::PumpInformation, [parent] {
         if (g_PumpInformationDlg == nullptr) g_PumpInformationDlg = new PumpInformationDlg(parent);
         ToggleVisible(g_PumpInformationDlg);
+    });
+    commands.SetHandler(cmd::StageControlPanel, [parent] {
+        if (g_ZaberControlPanel == nullptr) g_ZaberControlPanel = new ZaberControlPanel(parent);
+        ToggleVisible(g_ZaberControlPanel);
     });
 }
