@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "app/FrameCommands.h"
+#include "devices/ui/DigitalIOConfigurationDlg.h"
 #include "devices/ui/PumpInformationDlg.h"
 #include "devices/ui/ZaberControlPanel.h"
 
@@ -20,6 +21,10 @@ void InstallDeviceWindows(CommandRouter& commands, QWidget* parent) {
     commands.SetHandler(cmd::PumpInformation, [parent] {
         if (g_PumpInformationDlg == nullptr) g_PumpInformationDlg = new PumpInformationDlg(parent);
         ToggleVisible(g_PumpInformationDlg);
+    });
+    commands.SetHandler(cmd::DioConfiguration, [parent] {
+        if (g_DigitalIOConfigurationDlg == nullptr) g_DigitalIOConfigurationDlg = new DigitalIOConfigurationDlg(parent);
+        ToggleVisible(g_DigitalIOConfigurationDlg);
     });
     commands.SetHandler(cmd::StageControlPanel, [parent] {
         if (g_ZaberControlPanel == nullptr) g_ZaberControlPanel = new ZaberControlPanel(parent);
