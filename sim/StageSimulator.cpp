@@ -159,6 +159,7 @@ std::string StageSimulator::Execute(int axisNumber, const std::string& command) 
 
     if (command.empty()) return Reply(axisNumber, true, "0");
     if (command == "get deviceid") return Reply(axisNumber, true, std::to_string(kDeviceId));
+    if (command == "get system.serial") return Reply(axisNumber, true, std::to_string(kSerialNumber));
     if (command == "get pos") {
         return Reply(axisNumber, true, eachAxis([](const Axis& a) { return std::to_string(std::lround(a.position)); }));
     }

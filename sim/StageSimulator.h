@@ -34,6 +34,7 @@ public:
     static constexpr int32_t kMaxSteps = 2099738;      // 100 mm of travel
     static constexpr double kMaxSpeedStepsPerS = 209974;  // 10 mm/s
     static constexpr int kDeviceId = 50081;
+    static constexpr int kSerialNumber = 34567;
 
     explicit StageSimulator(int deviceNumber = 1);
     ~StageSimulator() override;

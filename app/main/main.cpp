@@ -20,6 +20,7 @@
 #include "app/SuppliedFiles.h"
 #include "app/VelloraApp.h"
 #include "app/ui/MainFrame.h"
+#include "devices/ui/DeviceWindows.h"
 #include "imaging/ImageDoc.h"
 #include "imaging/ui/DocTemplate.h"
 #include "platform/Folders.h"
@@ -133,6 +134,7 @@ int main(int argc, char** argv) {
     CMultiDocTemplate imageDocTemplate(frame.mdiArea());
     ScopedImageDocTemplate installedImageDocTemplate(&imageDocTemplate);
     InstallImageWindowHooks(imageDocTemplate);
+    InstallDeviceWindows(frame.Commands(), &frame);
     frame.show();
 
     // Without a real instrument the program drives the virtual one.

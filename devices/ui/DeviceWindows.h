@@ -1,0 +1,10 @@
+#pragma once
+
+// Installs the main window's commands that open the device windows. Each
+// window is created on the first use of its command and then shown or
+// hidden by the same command.
+
+class CommandRouter;
+class QWidget;
+
+void InstallDeviceWindows(CommandRouter& commands, QWidget* parent);
