@@ -68,6 +68,22 @@ double TruncatedClamped(double value, int low, int high)
     return std::trunc(value);
 }
 
+// The row passes of the ring filter. The counters never share memory with
+// the rows they read; saying so lets the compiler run them as vector code
+// (a byte pointer could otherwise alias anything).
+void AddFlags(uint16_t* __restrict counts, const uint8_t* __restrict flags, int width)
+{
+    for (int i = 0; i < width; ++i)
+        counts[i] = static_cast<uint16_t>(counts[i] + flags[i]);
+}
+
+void AddAtLeast(uint16_t* __restrict counts, const uint16_t* __restrict a, const uint16_t* __restrict b,
+                int width)
+{
+    for (int i = 0; i < width; ++i)
+        counts[i] = static_cast<uint16_t>(counts[i] + (a[i] >= b[i]));
+}
+
 // Response of one pixel whose samples all lie inside the image.
 struct RingResponder {
     std::vector<ptrdiff_t> ring, inner, outer;  // offsets in pixels from the centre
@@ -283,17 +299,11 @@ bool MorphologicalRingFilter(const cv::Mat& source, cv::Mat& target, int left, i
             std::fill(pairCounts.begin(), pairCounts.end(), 0);
             for (size_t k = 0; k < offsets.ring.size(); ++k) {
                 const SampleOffset& o = offsets.ring[k];
-                const uint8_t* flags = atThreshold.ptr<uint8_t>(y + o.dy) + x0 + o.dx;
-                uint16_t* c = counts.data();
-                for (int i = 0; i < width; ++i)
-                    c[i] = static_cast<uint16_t>(c[i] + flags[i]);
+                AddFlags(counts.data(), atThreshold.ptr<uint8_t>(y + o.dy) + x0 + o.dx, width);
                 if (useInnerRing) {
                     const SampleOffset& io = offsets.inner[k];
-                    const uint16_t* ringRow = source.ptr<uint16_t>(y + o.dy) + x0 + o.dx;
-                    const uint16_t* innerRow = source.ptr<uint16_t>(y + io.dy) + x0 + io.dx;
-                    uint16_t* p = pairCounts.data();
-                    for (int i = 0; i < width; ++i)
-                        p[i] = static_cast<uint16_t>(p[i] + (innerRow[i] >= ringRow[i]));
+                    AddAtLeast(pairCounts.data(), source.ptr<uint16_t>(y + io.dy) + x0 + io.dx,
+                               source.ptr<uint16_t>(y + o.dy) + x0 + o.dx, width);
                 }
             }
             for (int x = x0; x < x1; ++x) {
