@@ -85,13 +85,15 @@ void CountType(const cv::Mat& base, const Region& region, const TypeOptions& t, 
     const int nominalPixels = RoundToInt32(nominal);
     DetectionColumnBins bins(region.IsEmpty() ? 0 : static_cast<size_t>(region.right - region.left + 1));
 
+    thread_local cv::Mat atThreshold;
+    MakeRingThresholdFlags(base, t.ringThreshold, atThreshold);
     for (double radius : BuildRadiusList(nominal, sweep)) {
         if (keepOutside)
             base.copyTo(working);
         else
             working.create(base.size(), base.type());
         MorphologicalRingFilter(base, working, region.left, region.right, region.top, region.bottom, radius,
-                                t.samples, t.ringThreshold, t.useInnerRing);
+                                t.samples, t.ringThreshold, t.useInnerRing, atThreshold);
         ClearUnfilteredBand(working, region, radius, nominalPixels);
         if (t.countFilter)
             CountFilter(working, region.left, region.right, region.top, region.bottom, nominalPixels,

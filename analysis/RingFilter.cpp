@@ -222,10 +222,35 @@ bool CountBrighterNeighbours(const SampleOffsets& ringOffsets, const SampleOffse
     return innerAtLeastRing <= n / 4;
 }
 
+void MakeRingThresholdFlags(const cv::Mat& source, int threshold, cv::Mat& flags)
+{
+    if (threshold <= 0) {
+        flags.create(source.size(), CV_8UC1);
+        flags.setTo(1);
+        return;
+    }
+    cv::compare(source, cv::Scalar(std::min(threshold, 65536)), flags, cv::CMP_GE);
+    flags &= 1;
+}
+
 bool MorphologicalRingFilter(const cv::Mat& source, cv::Mat& target, int left, int right, int top,
                              int bottom, double radius, int samples, int threshold, bool useInnerRing)
 {
     if (source.type() != CV_16UC1 || target.type() != CV_16UC1 || source.size() != target.size())
+        return false;
+    // Kept per calling thread (one per trial radius otherwise).
+    thread_local cv::Mat callerFlags;
+    MakeRingThresholdFlags(source, threshold, callerFlags);
+    return MorphologicalRingFilter(source, target, left, right, top, bottom, radius, samples, threshold,
+                                   useInnerRing, callerFlags);
+}
+
+bool MorphologicalRingFilter(const cv::Mat& source, cv::Mat& target, int left, int right, int top,
+                             int bottom, double radius, int samples, int threshold, bool useInnerRing,
+                             const cv::Mat& atThreshold)
+{
+    if (source.type() != CV_16UC1 || target.type() != CV_16UC1 || source.size() != target.size() ||
+        atThreshold.type() != CV_8UC1 || atThreshold.size() != source.size())
         return false;
     const cv::Rect window = RingFilterWindow(left, right, top, bottom, radius, source.size());
     if (window.empty())
@@ -264,17 +289,6 @@ bool MorphologicalRingFilter(const cv::Mat& source, cv::Mat& target, int left, i
     // (16-bit counters: beyond 65535 samples every pixel takes the full path.)
     const bool countable = responder.n < 65536;
     const int needed = countable ? responder.n - responder.q25.j : 0;
-    // Kept per calling thread (one per trial radius otherwise); the workers
-    // below read the caller's through this reference.
-    thread_local cv::Mat callerFlags;
-    cv::Mat& atThreshold = callerFlags;
-    if (threshold <= 0) {
-        atThreshold.create(source.size(), CV_8UC1);
-        atThreshold.setTo(1);
-    } else {
-        cv::compare(source, cv::Scalar(std::min(threshold, 65536)), atThreshold, cv::CMP_GE);
-    }
-    atThreshold &= 1;
     // With the inner ring, a pixel with more than n/4 inner samples at least
     // as bright as their ring samples fails; that count is also taken a row
     // at a time.
