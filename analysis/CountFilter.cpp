@@ -54,6 +54,26 @@ bool ThinNeighbours(const CellDetection& candidate, int radius, int left, int ri
     return true;
 }
 
+// The first x in [x, end) with row[x] >= threshold, or end. The response
+// is zero almost everywhere, so whole blocks are ruled out at once.
+int SkipBelow(const uint16_t* row, int x, int end, int threshold)
+{
+    constexpr int kBlock = 16;
+    if (threshold > 0) {
+        while (end - x >= kBlock) {
+            uint16_t highest = 0;
+            for (int k = 0; k < kBlock; ++k)
+                highest = std::max(highest, row[x + k]);
+            if (highest >= threshold)
+                break;
+            x += kBlock;
+        }
+    }
+    while (x < end && row[x] < threshold)
+        ++x;
+    return x;
+}
+
 }  // namespace
 
 CountWindow CountFilterWindow(int left, int right, int top, int bottom, int radius, cv::Size imageSize)
@@ -129,7 +149,11 @@ bool CountFilter(const cv::Mat& image, int left, int right, int top, int bottom,
         const uint16_t* row = image.ptr<uint16_t>(y);
         const uint16_t* maskRow = mask.ptr<uint16_t>(y);
         for (int x = window.xmin; x < window.xmax; ++x) {
-            if (row[x] < threshold || maskRow[x] != 0)
+            if (row[x] < threshold) {
+                x = SkipBelow(row, x, window.xmax, threshold) - 1;
+                continue;
+            }
+            if (maskRow[x] != 0)
                 continue;
             BlobSums sums;
             FloodFillMask(image, mask, x, y, threshold, sums, window, depthCap);

@@ -73,18 +73,27 @@ void ClearUnfilteredBand(cv::Mat& working, const Region& region, double radius, 
     working(cv::Rect(ringRect.br().x, ringRect.y, countRect.br().x - ringRect.br().x, ringRect.height)).setTo(0);
 }
 
+// `keepOutside`: the caller wants the working image itself, so every trial
+// radius starts from a fresh copy of the base image. Otherwise only the
+// count filter's window is read, and every pixel of it is rewritten by the
+// ring filter or cleared, so the copy is skipped.
 void CountType(const cv::Mat& base, const Region& region, const TypeOptions& t, double pixelsPerMm,
-               std::vector<CellDetection>& detections, cv::Mat& working)
+               std::vector<CellDetection>& detections, cv::Mat& working, bool keepOutside)
 {
     const double nominal = t.radiusUm * pixelsPerMm / 1000.0;
     const int sweep = RoundToInt32(t.sweepUm * pixelsPerMm / 1000.0);
     const int nominalPixels = RoundToInt32(nominal);
     DetectionColumnBins bins(region.IsEmpty() ? 0 : static_cast<size_t>(region.right - region.left + 1));
 
+    thread_local cv::Mat atThreshold;
+    MakeRingThresholdFlags(base, t.ringThreshold, atThreshold);
     for (double radius : BuildRadiusList(nominal, sweep)) {
-        base.copyTo(working);
+        if (keepOutside)
+            base.copyTo(working);
+        else
+            working.create(base.size(), base.type());
         MorphologicalRingFilter(base, working, region.left, region.right, region.top, region.bottom, radius,
-                                t.samples, t.ringThreshold, t.useInnerRing);
+                                t.samples, t.ringThreshold, t.useInnerRing, atThreshold);
         ClearUnfilteredBand(working, region, radius, nominalPixels);
         if (t.countFilter)
             CountFilter(working, region.left, region.right, region.top, region.bottom, nominalPixels,
@@ -159,22 +168,37 @@ bool CountingAlgo(const cv::Mat& image, const CountingAlgoOptions& options,
 
     const Region region = ClipRegion(options, image.size());
     // The edge-processed image is the same for both types, so it is made once.
-    cv::Mat base = image.clone();
-    if (options.EdgeProcessing && !region.IsEmpty())
+    // The base and working images are kept per thread between calls: a batch
+    // counts frame after frame of one size, and reusing the buffers spares
+    // mapping fresh pages for every frame. Without edge processing the input
+    // is only read, so it serves as the base directly.
+    thread_local cv::Mat edgeBuffer;
+    thread_local cv::Mat workingBuffer;
+    cv::Mat base = image;
+    if (options.EdgeProcessing && !region.IsEmpty()) {
+        image.copyTo(edgeBuffer);
+        base = edgeBuffer;
         Tovanix::ComputeLocalContrastImage(base, region.left, region.right, region.top, region.bottom);
+    }
 
     cv::Mat working;  // the last filter run's image
     for (int type = 1; type <= 2; ++type) {
         const TypeOptions t = OptionsOfType(options, type);
-        if (t.ringFilter)
+        if (t.ringFilter) {
+            working = workingBuffer;
             CountType(base, region, t, options.image_pixels_per_mm, detections[static_cast<size_t>(type - 1)],
-                      working);
+                      working, filteredImage != nullptr);
+            workingBuffer = working;
+        }
     }
 
     if (options.ProximityFilteringBetweenType1_2)
         ThinDetectionsBetweenTypes(detections[0], detections[1]);
 
-    if (filteredImage)
-        (working.empty() ? base : working).copyTo(*filteredImage);
+    if (filteredImage) {
+        const cv::Mat& result = working.empty() ? base : working;
+        if (result.data != filteredImage->data)
+            result.copyTo(*filteredImage);
+    }
     return true;
 }

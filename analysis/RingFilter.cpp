@@ -68,6 +68,22 @@ double TruncatedClamped(double value, int low, int high)
     return std::trunc(value);
 }
 
+// The row passes of the ring filter. The counters never share memory with
+// the rows they read; saying so lets the compiler run them as vector code
+// (a byte pointer could otherwise alias anything).
+void AddFlags(uint16_t* __restrict counts, const uint8_t* __restrict flags, int width)
+{
+    for (int i = 0; i < width; ++i)
+        counts[i] = static_cast<uint16_t>(counts[i] + flags[i]);
+}
+
+void AddAtLeast(uint16_t* __restrict counts, const uint16_t* __restrict a, const uint16_t* __restrict b,
+                int width)
+{
+    for (int i = 0; i < width; ++i)
+        counts[i] = static_cast<uint16_t>(counts[i] + (a[i] >= b[i]));
+}
+
 // Response of one pixel whose samples all lie inside the image.
 struct RingResponder {
     std::vector<ptrdiff_t> ring, inner, outer;  // offsets in pixels from the centre
@@ -206,10 +222,35 @@ bool CountBrighterNeighbours(const SampleOffsets& ringOffsets, const SampleOffse
     return innerAtLeastRing <= n / 4;
 }
 
+void MakeRingThresholdFlags(const cv::Mat& source, int threshold, cv::Mat& flags)
+{
+    if (threshold <= 0) {
+        flags.create(source.size(), CV_8UC1);
+        flags.setTo(1);
+        return;
+    }
+    cv::compare(source, cv::Scalar(std::min(threshold, 65536)), flags, cv::CMP_GE);
+    flags &= 1;
+}
+
 bool MorphologicalRingFilter(const cv::Mat& source, cv::Mat& target, int left, int right, int top,
                              int bottom, double radius, int samples, int threshold, bool useInnerRing)
 {
     if (source.type() != CV_16UC1 || target.type() != CV_16UC1 || source.size() != target.size())
+        return false;
+    // Kept per calling thread (one per trial radius otherwise).
+    thread_local cv::Mat callerFlags;
+    MakeRingThresholdFlags(source, threshold, callerFlags);
+    return MorphologicalRingFilter(source, target, left, right, top, bottom, radius, samples, threshold,
+                                   useInnerRing, callerFlags);
+}
+
+bool MorphologicalRingFilter(const cv::Mat& source, cv::Mat& target, int left, int right, int top,
+                             int bottom, double radius, int samples, int threshold, bool useInnerRing,
+                             const cv::Mat& atThreshold)
+{
+    if (source.type() != CV_16UC1 || target.type() != CV_16UC1 || source.size() != target.size() ||
+        atThreshold.type() != CV_8UC1 || atThreshold.size() != source.size())
         return false;
     const cv::Rect window = RingFilterWindow(left, right, top, bottom, radius, source.size());
     if (window.empty())
@@ -248,17 +289,6 @@ bool MorphologicalRingFilter(const cv::Mat& source, cv::Mat& target, int left, i
     // (16-bit counters: beyond 65535 samples every pixel takes the full path.)
     const bool countable = responder.n < 65536;
     const int needed = countable ? responder.n - responder.q25.j : 0;
-    // Kept per calling thread (one per trial radius otherwise); the workers
-    // below read the caller's through this reference.
-    thread_local cv::Mat callerFlags;
-    cv::Mat& atThreshold = callerFlags;
-    if (threshold <= 0) {
-        atThreshold.create(source.size(), CV_8UC1);
-        atThreshold.setTo(1);
-    } else {
-        cv::compare(source, cv::Scalar(std::min(threshold, 65536)), atThreshold, cv::CMP_GE);
-    }
-    atThreshold &= 1;
     // With the inner ring, a pixel with more than n/4 inner samples at least
     // as bright as their ring samples fails; that count is also taken a row
     // at a time.
@@ -283,17 +313,11 @@ bool MorphologicalRingFilter(const cv::Mat& source, cv::Mat& target, int left, i
             std::fill(pairCounts.begin(), pairCounts.end(), 0);
             for (size_t k = 0; k < offsets.ring.size(); ++k) {
                 const SampleOffset& o = offsets.ring[k];
-                const uint8_t* flags = atThreshold.ptr<uint8_t>(y + o.dy) + x0 + o.dx;
-                uint16_t* c = counts.data();
-                for (int i = 0; i < width; ++i)
-                    c[i] = static_cast<uint16_t>(c[i] + flags[i]);
+                AddFlags(counts.data(), atThreshold.ptr<uint8_t>(y + o.dy) + x0 + o.dx, width);
                 if (useInnerRing) {
                     const SampleOffset& io = offsets.inner[k];
-                    const uint16_t* ringRow = source.ptr<uint16_t>(y + o.dy) + x0 + o.dx;
-                    const uint16_t* innerRow = source.ptr<uint16_t>(y + io.dy) + x0 + io.dx;
-                    uint16_t* p = pairCounts.data();
-                    for (int i = 0; i < width; ++i)
-                        p[i] = static_cast<uint16_t>(p[i] + (innerRow[i] >= ringRow[i]));
+                    AddAtLeast(pairCounts.data(), source.ptr<uint16_t>(y + io.dy) + x0 + io.dx,
+                               source.ptr<uint16_t>(y + o.dy) + x0 + o.dx, width);
                 }
             }
             for (int x = x0; x < x1; ++x) {

@@ -57,3 +57,15 @@ bool MorphologicalRingFilter(cv::Mat& image, int left, int right, int top, int b
 // `target` (same size and type; other pixels of target are not touched).
 bool MorphologicalRingFilter(const cv::Mat& source, cv::Mat& target, int left, int right, int top,
                              int bottom, double radius, int samples, int threshold, bool useInnerRing);
+
+// The per-pixel flags the filter starts from: 1 where the image is at or
+// above the ring threshold (everywhere for a threshold of 0 or below), else 0.
+// They depend only on the image and the threshold, so a caller running
+// several trial radii over one image makes them once.
+void MakeRingThresholdFlags(const cv::Mat& source, int threshold, cv::Mat& flags);
+
+// The same filter with the flags made by MakeRingThresholdFlags(source,
+// threshold); false (target untouched) when they do not match the image.
+bool MorphologicalRingFilter(const cv::Mat& source, cv::Mat& target, int left, int right, int top,
+                             int bottom, double radius, int samples, int threshold, bool useInnerRing,
+                             const cv::Mat& atThreshold);

@@ -42,15 +42,23 @@ bool IsValidKeyName(const char* name) { return IsValidName(name, 127, "_-.[]{}~"
 
 void NormaliseLineEnds(std::string& text) {
     // Most files are already in shape; copy only when a line end needs work.
-    bool clean = true;
-    for (size_t i = 0; i < text.size() && clean; ++i) {
-        if (text[i] == '\r') {
-            clean = i + 1 < text.size() && text[i + 1] == '\n';
-            ++i;
-        } else if (text[i] == '\n') {
-            clean = false;
-        }
+    // The text is in shape when every CR is followed by LF and every LF
+    // follows a CR, that is when the counts of CR, of LF and of CR LF pairs
+    // are equal. Counting runs without branches, as vector code.
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t size = text.size();
+    size_t crs = 0, lfs = 0, pairs = 0;
+    if (size > 0) {
+        crs = bytes[0] == '\r';
+        lfs = bytes[0] == '\n';
     }
+    for (size_t i = 1; i < size; ++i) {
+        const size_t lf = bytes[i] == '\n';
+        crs += bytes[i] == '\r';
+        lfs += lf;
+        pairs += lf & (bytes[i - 1] == '\r');
+    }
+    const bool clean = crs == lfs && lfs == pairs;
     if (!clean) {
         std::string out;
         out.reserve(text.size() + text.size() / 16 + 2);

@@ -215,3 +215,29 @@ TEST(CountFilter, NeighbourhoodIsTheSquareOfTheCountRadius)
         EXPECT_EQ(counted.detections.size(), c.kept);
     }
 }
+
+// Lone pixels at every column of the window (one per row, so none touch),
+// at, just below and well above the threshold, with more just outside the
+// window: each one at or above the threshold inside it is found, wherever it
+// falls in a row, and nothing else.
+TEST(CountFilter, FindsLonePixelsAtEveryColumnOfTheWindow)
+{
+    cv::Mat image = cv::Mat::zeros(60, 60, CV_16UC1);
+    std::vector<cv::Point> expected;
+    for (int x = 7; x < 55; ++x) {  // window columns 7..54, rows 4..54
+        const int y = 4 + (x - 7);
+        const uint16_t value = x % 3 == 0 ? 99 : (x % 3 == 1 ? 100 : 65535);
+        image.at<uint16_t>(y, x) = value;
+        if (value >= 100)
+            expected.emplace_back(x, y);
+    }
+    image.at<uint16_t>(54, 6) = 5000;   // left of the window
+    image.at<uint16_t>(53, 55) = 5000;  // right of it
+    Counted counted;
+    counted.Run(image);
+    ASSERT_EQ(counted.detections.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(counted.detections[i].x, expected[i].x);
+        EXPECT_EQ(counted.detections[i].y, expected[i].y);
+    }
+}

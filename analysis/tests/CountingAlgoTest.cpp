@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <thread>
 
 namespace {
 
@@ -334,4 +335,44 @@ TEST(CountingAlgo, EdgeProcessingFiltersTheLocalContrastOfTheRegion)
     cv::Mat plain;
     ASSERT_TRUE(CountingAlgo(expected, o, found, &plain));
     EXPECT_EQ(cv::countNonZero(filtered != plain), 0);
+}
+
+// Buffers are kept between runs on one thread; a run must not see what an
+// earlier one left in them. The first run here leaves a bright working image
+// (a small region over a saturated frame), the next counts a full frame with
+// and without asking for the filtered image, and both must match a run on a
+// thread that never counted before.
+TEST(CountingAlgo, EarlierRunsLeaveNothingBehind)
+{
+    SyntheticCellSpec spec;
+    spec.cellCount = 14;
+    const SyntheticCellImage synthetic = MakeSyntheticCellImage(spec);
+    const CountingAlgoOptions full = RingCountingOptions(spec.size);
+
+    std::vector<std::vector<CellDetection>> fresh;
+    std::thread([&] { CountingAlgo(synthetic.image, full, fresh); }).join();
+    ASSERT_EQ(fresh[0].size(), synthetic.centres.size());
+
+    CountingAlgoOptions small = full;
+    small.Right = 80;
+    small.Bottom = 80;
+    const cv::Mat bright(spec.size, CV_16UC1, cv::Scalar(60000));
+    std::vector<std::vector<CellDetection>> ignored;
+    cv::Mat filtered;
+    ASSERT_TRUE(CountingAlgo(bright, small, ignored, &filtered));
+    ASSERT_EQ(filtered.at<uint16_t>(spec.size.height - 1, spec.size.width - 1), 60000);
+
+    for (bool withFiltered : {false, true}) {
+        SCOPED_TRACE(withFiltered ? "with the filtered image" : "without the filtered image");
+        std::vector<std::vector<CellDetection>> found;
+        cv::Mat image;
+        ASSERT_TRUE(CountingAlgo(synthetic.image, full, found, withFiltered ? &image : nullptr));
+        ASSERT_EQ(found[0].size(), fresh[0].size());
+        for (size_t i = 0; i < found[0].size(); ++i) {
+            EXPECT_EQ(found[0][i].x, fresh[0][i].x);
+            EXPECT_EQ(found[0][i].y, fresh[0][i].y);
+            EXPECT_EQ(found[0][i].score, fresh[0][i].score);
+            EXPECT_EQ(found[0][i].radius, fresh[0][i].radius);
+        }
+    }
 }

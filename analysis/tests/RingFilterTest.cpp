@@ -1,4 +1,5 @@
 #include "analysis/RingFilter.h"
+#include "analysis/testsupport/SyntheticCells.h"
 
 #include <gtest/gtest.h>
 
@@ -188,4 +189,32 @@ TEST(RingFilter, RingsReachingPastTheImageGiveNoResponse)
     EXPECT_EQ(image.at<uint16_t>(20, 34), 0);
     cv::Mat bytes(4, 4, CV_8UC1, cv::Scalar(1));
     EXPECT_FALSE(MorphologicalRingFilter(bytes, 0, 3, 0, 3, 1.0, 8, 0, false));
+}
+
+// Flags made once and reused over several radii give what the filter makes
+// from the image itself; flags of another size are refused, target untouched.
+TEST(RingFilter, PrecomputedThresholdFlags)
+{
+    SyntheticCellSpec spec;
+    spec.cellCount = 6;
+    spec.noise = 400;
+    const cv::Mat image = MakeSyntheticCellImage(spec).image;
+    for (int threshold : {0, 10000}) {
+        cv::Mat flags;
+        MakeRingThresholdFlags(image, threshold, flags);
+        for (double radius : {8.0, 10.0, 13.0}) {
+            SCOPED_TRACE(testing::Message() << "threshold " << threshold << ", radius " << radius);
+            cv::Mat expected = image.clone(), actual = image.clone();
+            ASSERT_TRUE(MorphologicalRingFilter(image, expected, 0, image.cols - 1, 0, image.rows - 1, radius,
+                                                16, threshold, true));
+            ASSERT_TRUE(MorphologicalRingFilter(image, actual, 0, image.cols - 1, 0, image.rows - 1, radius,
+                                                16, threshold, true, flags));
+            EXPECT_EQ(cv::countNonZero(expected != actual), 0);
+        }
+    }
+    const cv::Mat wrongSize(10, 10, CV_8UC1, cv::Scalar(1));
+    cv::Mat target = image.clone();
+    EXPECT_FALSE(MorphologicalRingFilter(image, target, 0, image.cols - 1, 0, image.rows - 1, 10.0, 16, 0, true,
+                                         wrongSize));
+    EXPECT_EQ(cv::countNonZero(target != image), 0);
 }

@@ -196,4 +196,28 @@ TEST_F(ProfileTest, MalformedTextNeverBreaksTheStore) {
     }
 }
 
+TEST(ProfileText, LineEndsAreMadeCrLf) {
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {"", ""},
+        {"ab", "ab"},                                   // too short to be given a line end
+        {"a=1\r\nb=2\r\n", "a=1\r\nb=2\r\n"},          // already in shape
+        {"a=1\nb=2\n", "a=1\r\nb=2\r\n"},              // LF alone
+        {"a=1\rb=2\r", "a=1\r\nb=2\r\n"},              // CR alone
+        {"\na=1\r\n", "\r\na=1\r\n"},                  // LF first
+        {"a\r\rb\r\n", "a\r\n\r\nb\r\n"},              // CR CR
+        {"a\n\rb\r\n", "a\r\n\r\nb\r\n"},              // LF CR
+        {"a=1\r\r\n", "a=1\r\n\r\n"},                  // CR CR LF: the LF follows a CR, the first CR is alone
+        {"[S]\r\nk=v", "[S]\r\nk=v\r\n"},              // last line completed
+        {std::string(40, 'x') + "\r\n" + std::string(40, 'y') + "\n",
+         std::string(40, 'x') + "\r\n" + std::string(40, 'y') + "\r\n"},  // fault far into the text
+    };
+    for (const auto& c : cases) {
+        std::string text = c.in;
+        Tovanix::ProfileText::NormaliseLineEnds(text);
+        EXPECT_EQ(text, c.out) << "input of " << c.in.size() << " bytes";
+    }
+}
+
 }  // namespace
