@@ -192,7 +192,8 @@ ImageResult AnalyseImage(const RunSetup& setup, ImageAnalysisRun& run, const std
     }
     if (run.epiParams.enabled) {
         Tovanix::String error;
-        if (!EpiCellCountingAlgo(image, run.epiParams, r.detections[2], error, nullptr, background)) {
+        const cv::Mat* epiBackground = run.epiParams.UseBgImageIfAvail ? background : nullptr;
+        if (!EpiCellCountingAlgo(image, run.epiParams, r.detections[2], error, nullptr, epiBackground)) {
             r.skipMessage = error.c_str();
             return r;
         }

@@ -1,5 +1,7 @@
 #include "analysis/ProjectionAnalysisParams.h"
 
+#include "app/ExperimentSettingsIni.h"
+#include "app/NamedROIList.h"
 #include "app/VelloraApp.h"
 #include "platform/Files.h"
 #include "support/Profile.h"
@@ -7,7 +9,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 
 namespace {
 
@@ -60,60 +61,7 @@ std::string ResolveParamsFile(const char* path)
     return found.empty() ? native : found;
 }
 
-// The default lookup: a [ROI] line of the main settings file reads
-// <key>="<name>",left,right,top,bottom.
-bool LookUpInSettingsFile(const char* name, NamedRoiBounds& bounds)
-{
-    std::vector<Tovanix::String> lines;
-    if (!Tovanix::E_ReadSection("ROI", lines, g_IniPath.GetString()))
-        return false;
-    for (const Tovanix::String& line : lines) {
-        const std::string text = line.c_str();
-        const size_t equals = text.find('=');
-        if (equals == std::string::npos || equals + 1 >= text.size() || text[equals + 1] != '"')
-            continue;
-        const size_t close = text.find('"', equals + 2);
-        if (close == std::string::npos || text.compare(equals + 2, close - equals - 2, name) != 0)
-            continue;
-        unsigned long l = 0, r = 0, t = 0, b = 0;
-        if (std::sscanf(text.c_str() + close + 1, ",%lu,%lu,%lu,%lu", &l, &r, &t, &b) != 4)
-            continue;
-        bounds = {static_cast<int32_t>(l), static_cast<int32_t>(t), static_cast<int32_t>(r), static_cast<int32_t>(b)};
-        return true;
-    }
-    return false;
-}
-
-std::mutex g_lookupMutex;
-NamedRoiLookup g_lookup;
-
 }  // namespace
-
-void SetNamedRoiLookup(NamedRoiLookup lookup)
-{
-    std::lock_guard<std::mutex> lock(g_lookupMutex);
-    g_lookup = std::move(lookup);
-}
-
-bool LookUpNamedRoi(const char* name, NamedRoiBounds& bounds)
-{
-    NamedRoiLookup lookup;
-    {
-        std::lock_guard<std::mutex> lock(g_lookupMutex);
-        lookup = g_lookup;
-    }
-    return lookup ? lookup(name, bounds) : LookUpInSettingsFile(name, bounds);
-}
-
-std::string FindExperimentSettingsIniOf(const std::string& directory)
-{
-    const std::string own = platform::JoinPath(platform::NativePath(directory), "ExperimentSettings.ini");
-    if (platform::FileExists(own))
-        return own;
-    const std::string parent =
-        platform::JoinPath(platform::JoinPath(platform::NativePath(directory), ".."), "ExperimentSettings.ini");
-    return platform::FileExists(parent) ? parent : std::string();
-}
 
 std::string ProjectionParamsFilePath(const char* setName)
 {
@@ -178,19 +126,23 @@ bool ProjectionAnalysisParams::LoadFromFile(const char* path)
     roiName = ReadValue(kSection, "ROI_name", 1024, file).c_str();
 
     left = top = right = bottom = 0;
-    NamedRoiBounds bounds;
-    if (roiName.HasText() && LookUpNamedRoi(roiName.c_str(), bounds)) {
-        left = bounds.left;
-        top = bounds.top;
-        right = bounds.right;
-        bottom = bounds.bottom;
+    NamedROIList list;
+    if (roiName.HasText() && list.LoadFromIni(g_IniPath.GetString()) && list.count > 0) {
+        NamedROI key;
+        key.name = roiName.c_str();
+        if (const NamedROI* roi = list.Find(key)) {
+            left = static_cast<int32_t>(roi->left);
+            top = static_cast<int32_t>(roi->top);
+            right = static_cast<int32_t>(roi->right);
+            bottom = static_cast<int32_t>(roi->bottom);
+        }
     }
     return true;
 }
 
 bool ProjectionAnalysisParams::LoadCalibration(const char* experimentDirectory)
 {
-    const std::string ini = FindExperimentSettingsIniOf(experimentDirectory ? experimentDirectory : "");
+    const std::string ini = FindExperimentSettingsIni(experimentDirectory ? experimentDirectory : "").c_str();
     image_pixels_per_mm = 0.0;
     if (!ini.empty()) {
         image_pixels_per_mm = ReadDouble("CalibrationSettings", "image_pixels_per_mm", 0.0, ini);

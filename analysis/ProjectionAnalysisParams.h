@@ -15,7 +15,6 @@
 #include "support/String.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,20 +60,3 @@ inline constexpr const char* kExperimentSettingsParamsName = "__ExperimentSettin
 // The file of a parameter set: the main settings file for
 // "__ExperimentSettings__", else <data root>/LIB/<name>.pa_params.
 std::string ProjectionParamsFilePath(const char* setName);
-
-// The region named `name` in the named ROI list of the main settings file.
-// The list's owner installs its lookup at start-up; until then the [ROI]
-// section of the main settings file is read directly.
-struct NamedRoiBounds {
-    int32_t left = 0;
-    int32_t top = 0;
-    int32_t right = 0;
-    int32_t bottom = 0;
-};
-using NamedRoiLookup = std::function<bool(const char* name, NamedRoiBounds& bounds)>;
-void SetNamedRoiLookup(NamedRoiLookup lookup);  // an empty function restores the default
-bool LookUpNamedRoi(const char* name, NamedRoiBounds& bounds);
-
-// The experiment settings file of an image folder: the folder's
-// ExperimentSettings.ini, else its parent's, else the empty text.
-std::string FindExperimentSettingsIniOf(const std::string& directory);

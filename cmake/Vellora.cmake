@@ -37,8 +37,11 @@ function(vellora_tests)
     target_link_libraries(${A_NAME} PRIVATE Qt6::Widgets Qt6::Test)
   endif()
   vellora_warnings(${A_NAME})
+  # Test names stay the same from build to build: a parameterised case is
+  # named by its own name generator, never by its parameter's printed bytes.
   gtest_discover_tests(${A_NAME}
     DISCOVERY_MODE PRE_TEST
+    NO_PRETTY_VALUES
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
 endfunction()
 

@@ -20,6 +20,11 @@ std::atomic<Clock*> g_clock{nullptr};
 
 }  // namespace
 
+bool Clock::TimedWait(std::condition_variable& cv, std::unique_lock<std::mutex>& lock,
+                      std::chrono::milliseconds timeout, const std::function<bool()>& ready) {
+    return cv.wait_for(lock, timeout, ready);
+}
+
 Clock& GetClock() {
     Clock* clock = g_clock.load();
     return clock ? *clock : g_realClock;
@@ -32,6 +37,7 @@ struct ManualClock::State {
     // A fixed origin keeps tick counts of a test the same from run to run.
     std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
     std::chrono::system_clock::time_point wall = std::chrono::system_clock::now();
+    bool elapseBlockedWaits = false;
 };
 
 ManualClock::ManualClock() : m_state(std::make_shared<State>()) {}
@@ -62,6 +68,24 @@ void ManualClock::Advance(std::chrono::milliseconds duration) {
 void ManualClock::SetWallTime(std::chrono::system_clock::time_point time) {
     std::lock_guard<std::mutex> lock(m_state->mutex);
     m_state->wall = time;
+}
+
+void ManualClock::ElapseBlockedWaits(bool on) {
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    m_state->elapseBlockedWaits = on;
+}
+
+bool ManualClock::TimedWait(std::condition_variable& cv, std::unique_lock<std::mutex>& lock,
+                            std::chrono::milliseconds timeout, const std::function<bool()>& ready) {
+    bool elapse = false;
+    {
+        std::lock_guard<std::mutex> state(m_state->mutex);
+        elapse = m_state->elapseBlockedWaits;
+    }
+    if (!elapse) return Clock::TimedWait(cv, lock, timeout, ready);
+    if (ready()) return true;
+    Advance(timeout);
+    return ready();
 }
 
 uint32_t GetTickCount() {

@@ -5,8 +5,11 @@
 // in milliseconds.
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 
 namespace platform {
 
@@ -19,6 +22,11 @@ public:
     virtual std::chrono::system_clock::time_point WallNow() = 0;
     // Blocks the caller for the given time (a manual clock advances instead).
     virtual void SleepFor(std::chrono::milliseconds duration) = 0;
+    // Waits on `cv` (with `lock` held) until `ready()` holds or the time-out
+    // passes; the result is ready(). Waits for other threads take real time
+    // unless a test's clock says otherwise (see ManualClock).
+    virtual bool TimedWait(std::condition_variable& cv, std::unique_lock<std::mutex>& lock,
+                           std::chrono::milliseconds timeout, const std::function<bool()>& ready);
 };
 
 // The clock in use; the real clock unless a test installed another.
@@ -35,6 +43,14 @@ public:
     void SleepFor(std::chrono::milliseconds duration) override;
     void Advance(std::chrono::milliseconds duration);
     void SetWallTime(std::chrono::system_clock::time_point time);
+    // Off (the default): timed waits for other threads take real time, so a
+    // thread that holds a semaphore for a while is still waited for. On: a
+    // timed wait that cannot be satisfied at once uses up its whole time-out
+    // on this clock and gives up without waiting, for tests in which the test
+    // itself holds what the code waits for.
+    void ElapseBlockedWaits(bool on);
+    bool TimedWait(std::condition_variable& cv, std::unique_lock<std::mutex>& lock,
+                   std::chrono::milliseconds timeout, const std::function<bool()>& ready) override;
 
 private:
     struct State;

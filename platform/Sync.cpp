@@ -1,5 +1,7 @@
 #include "platform/Sync.h"
 
+#include "platform/Clock.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -21,7 +23,7 @@ bool WaitFor(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, ui
         cv.wait(lock, ready);
         return true;
     }
-    return cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
+    return GetClock().TimedWait(cv, lock, std::chrono::milliseconds(timeoutMs), ready);
 }
 
 std::string RuntimeFolder() {

@@ -2,9 +2,10 @@
 
 // Semaphores, events and the single-instance lock.
 //
-// Waits for other threads use real time: they guard shared resources, and a
-// test's manual clock must not make them give up early. Sleeps, polls and
-// retries go through platform/Clock.h instead.
+// Timed waits go through the replaceable clock (platform/Clock.h), which waits
+// in real time: they guard shared resources, and a test's manual clock must
+// not make them give up early unless the test asks for it
+// (ManualClock::ElapseBlockedWaits).
 
 #include <condition_variable>
 #include <cstdint>

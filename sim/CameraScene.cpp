@@ -39,6 +39,9 @@ uint64_t HashSample(const SampleContent* sample) {
         h = SplitMix64(h ^ static_cast<uint64_t>(cell.fluorescentType + 7));
     }
     h = HashDouble(h, sample->meniscusColumn);
+    h = SplitMix64(h ^ (sample->plug ? 0x5Au : 0xA5u));
+    h = HashDouble(h, sample->leadMeniscusColumn);
+    h = HashDouble(h, sample->trailMeniscusColumn);
     return HashDouble(h, sample->splitLineRow);
 }
 
@@ -75,7 +78,25 @@ void DrawBrightField(cv::Mat& r, const SceneView& view) {
     if (!sample) return;
     const int channelTop = std::max(g.upperWallBottom - dy, 0);
     const int channelBottom = std::min(g.lowerWallTop - dy, r.rows);
-    if (sample->meniscusColumn >= 0) {
+    // Columns of the view that hold liquid: all, or the plug's stretch.
+    int liquidFrom = 0;
+    int liquidTo = r.cols;
+    if (sample->plug) {
+        const double lead = sample->leadMeniscusColumn - view.left;
+        const double trail = sample->trailMeniscusColumn - view.left;
+        liquidFrom = std::clamp(static_cast<int>(std::ceil(trail + 6)), 0, r.cols);
+        liquidTo = std::clamp(static_cast<int>(std::floor(lead - 6)), 0, r.cols);
+        for (int y = channelTop; y < channelBottom; ++y) {
+            float* row = r.ptr<float>(y);
+            for (int x = 0; x < r.cols; ++x) {
+                if (std::abs(x - lead) <= 6 || std::abs(x - trail) <= 6) {
+                    row[x] = static_cast<float>(SceneLevels::kBrightMeniscus);
+                } else if (x > lead || x < trail) {
+                    row[x] = static_cast<float>(SceneLevels::kBrightAir);
+                }
+            }
+        }
+    } else if (sample->meniscusColumn >= 0) {
         // Air behind the front, with the front itself as a dark band.
         const double front = sample->meniscusColumn - view.left;
         for (int y = channelTop; y < channelBottom; ++y) {
@@ -89,7 +110,7 @@ void DrawBrightField(cv::Mat& r, const SceneView& view) {
     if (sample->splitLineRow >= 0) {
         const int line = static_cast<int>(std::lround(sample->splitLineRow)) - dy;
         for (int y = std::max(line - 1, channelTop); y <= std::min(line + 1, channelBottom - 1); ++y) {
-            r.row(y) *= 0.85;
+            if (liquidFrom < liquidTo) r.row(y).colRange(liquidFrom, liquidTo) *= 0.85;
         }
     }
     for (const auto& cell : sample->cells) {

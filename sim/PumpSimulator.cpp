@@ -188,6 +188,8 @@ void PumpSimulator::Publish() {
         out.plungerSteps = m_pumps[i].plungerIncrements;
         out.valve = m_pumps[i].valve;
         out.busy = m_pumps[i].busy;
+        out.syringeVolumeUl = m_pumps[i].syringeVolumeUl;
+        out.rangeSteps = kRangeIncrements;
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "sim/SampleFlow.h"
+
 namespace sim {
 
 VirtualCamera& VirtualCamera::Instance() {
@@ -39,6 +41,11 @@ bool VirtualCamera::IsPresent(CameraMake make) {
 }
 
 void VirtualCamera::RenderFrame(std::vector<uint16_t>* samples, int* width, int* height, int* bits) {
+    {
+        // The sample moves with what the pumps have pushed so far.
+        auto lock = VirtualInstrument::Instance().Lock();
+        SampleFlow::Instance().Apply(VirtualInstrument::Instance().State());
+    }
     InstrumentState instrument = VirtualInstrument::Instance().Snapshot();
     SceneView view;
     SceneExposure exposure;

@@ -50,6 +50,7 @@ struct CameraParameters {
     int width = 2448, height = 2048;
     int decimation = 1;            // PixeLINK pixel addressing value
     int pixelBits = 12;            // sample depth of the output format
+    bool packedSamples = false;    // Basler: "Mono12Packed", two 12-bit samples in three bytes
     uint32_t pixelinkFormat = 13;  // PixeLINK pixel format code
     double exposureUs = 10000;
     double gain = 1.0;

@@ -31,12 +31,20 @@ struct SampleContent {
     double meniscusColumn = -1;
     // Split line row between two liquids, or -1 when there is none.
     double splitLineRow = -1;
+    // A sample plug in an air-filled channel: liquid only between the trail
+    // meniscus (its back) and the lead meniscus (its front), which may lie
+    // outside the view. The plain meniscus column above is then unused.
+    bool plug = false;
+    double leadMeniscusColumn = 0;
+    double trailMeniscusColumn = 0;
 };
 
 struct PumpPhysicalState {
     int plungerSteps = 0;       // absolute plunger position in steps
     char valve = 'I';           // valve letter
     bool busy = false;
+    int syringeVolumeUl = 1250; // volume of a full stroke
+    int rangeSteps = 24000;     // steps of a full stroke
 };
 
 struct InstrumentState {

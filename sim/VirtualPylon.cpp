@@ -234,6 +234,7 @@ private:
     Setter m_set;
 };
 
+constexpr int kPackedFormatIndex = 4;
 int BitsToFormatIndex(int bits) { return bits == 8 ? 0 : bits == 10 ? 1 : bits == 16 ? 3 : 2; }
 int FormatIndexToBits(int index) { return index == 0 ? 8 : index == 1 ? 10 : index == 3 ? 16 : 12; }
 
@@ -277,10 +278,17 @@ public:
                 },
                 noSet, fixed(0), fixed(15));
 
+        // The packed format is one the program does not read; it lets tests
+        // show that such frames are refused.
         Add(std::make_unique<EnumerationNode>(
-            "PixelFormat", open, std::vector<std::string>{"Mono8", "Mono10", "Mono12", "Mono16"},
-            [](State& s) { return BitsToFormatIndex(s.parameters.pixelBits); },
-            [](State& s, int index) { s.parameters.pixelBits = FormatIndexToBits(index); }));
+            "PixelFormat", open, std::vector<std::string>{"Mono8", "Mono10", "Mono12", "Mono16", "Mono12Packed"},
+            [](State& s) {
+                return s.parameters.packedSamples ? kPackedFormatIndex : BitsToFormatIndex(s.parameters.pixelBits);
+            },
+            [](State& s, int index) {
+                s.parameters.packedSamples = index == kPackedFormatIndex;
+                s.parameters.pixelBits = s.parameters.packedSamples ? 12 : FormatIndexToBits(index);
+            }));
         const std::vector<std::string> autoModes{"Off", "Once", "Continuous"};
         Add(std::make_unique<EnumerationNode>(
             "GainAuto", open, autoModes, [](State& s) { return s.parameters.gainAuto ? 2 : 0; },
@@ -493,12 +501,32 @@ bool CInstantCamera::RetrieveResult(unsigned timeoutMs, CGrabResultPtr& result, 
         }
     }
     if (grab->succeeded) {
+        bool packed = false;
+        {
+            auto lock = Camera().Lock();
+            packed = Camera().State().parameters.packedSamples;
+        }
         std::vector<uint16_t> samples;
         int width = 0, height = 0, bits = 12;
         Camera().RenderFrame(&samples, &width, &height, &bits);
         grab->width = static_cast<uint32_t>(width);
         grab->height = static_cast<uint32_t>(height);
-        if (bits == 8) {
+        if (packed) {
+            // Each pair: high bits of the first, both low nibbles, high bits of the second.
+            grab->pixelType = PixelType_Mono12packed;
+            grab->buffer.assign((samples.size() * 3 + 1) / 2, 0);
+            for (size_t i = 0; i < samples.size(); ++i) {
+                const size_t at = i / 2 * 3;
+                const uint16_t value = samples[i] & 0x0FFF;
+                if (i % 2 == 0) {
+                    grab->buffer[at] = static_cast<uint8_t>(value >> 4);
+                    grab->buffer[at + 1] |= static_cast<uint8_t>(value & 0x0F);
+                } else {
+                    grab->buffer[at + 1] |= static_cast<uint8_t>((value & 0x0F) << 4);
+                    grab->buffer[at + 2] = static_cast<uint8_t>(value >> 4);
+                }
+            }
+        } else if (bits == 8) {
             grab->pixelType = PixelType_Mono8;
             grab->buffer.assign(samples.begin(), samples.end());
         } else {

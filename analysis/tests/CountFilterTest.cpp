@@ -191,3 +191,27 @@ TEST(CountFilter, ProximityWithinTypeKeepsTheBestOfNeighbours)
         EXPECT_EQ(c.BinnedCount(), 1u);
     }
 }
+
+TEST(CountFilter, NeighbourhoodIsTheSquareOfTheCountRadius)
+{
+    // Equal blobs: neighbours keep only the first. The square's half-side is
+    // the count radius (3), whatever radius the detections were found at.
+    struct Case {
+        int dx, dy;
+        float detectionRadius;
+        size_t kept;
+    };
+    const Case cases[] = {
+        {3, 3, 1.0f, 1},  // a corner of the square, 4.2 apart
+        {3, -3, 6.0f, 1},
+        {4, 0, 6.0f, 2},
+        {0, 4, 1.0f, 2},
+        {-4, 1, 6.0f, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.dx << "," << c.dy << " found at radius " << c.detectionRadius);
+        Counted counted;
+        counted.Run(ImageWith({{30, 30, 1, 1}, {30 + c.dx, 30 + c.dy, 1, 1}}), 1, true, 3, c.detectionRadius);
+        EXPECT_EQ(counted.detections.size(), c.kept);
+    }
+}

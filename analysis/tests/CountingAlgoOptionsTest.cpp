@@ -123,7 +123,7 @@ TEST(CountingAlgoOptions, SetParamByName)
     EXPECT_STREQ(error.c_str(), "CountingAlgoOptions::SetParamByName() Unknown parameter name: EdgeProcessing");
 }
 
-TEST(CountingAlgoOptions, Description)
+TEST(CountingAlgoOptions, HeaderBlockSaysDisabledOrListsEveryOption)
 {
     CountingAlgoOptions o;
     CStringArray lines;

@@ -179,6 +179,50 @@ TEST(CountingAlgo, TwoTypesAndTheThinningBetweenThem)
     }
 }
 
+TEST(CountingAlgo, CountsInTheWindowOfTheNominalRadiusRounded)
+{
+    // One cell of radius 10.6 whose ring response is a 3 x 3 blob at its
+    // centre. The count filter gets the nominal radius rounded, 11: its window
+    // starts 2 x 11 + 3 columns right of Left and 11 + 3 rows below Top, one
+    // pixel inside the ring filter's (24 and 13 for 10.6). With the region's
+    // corner 24 and 13 pixels before the centre, only the blob's last pixel
+    // lies in the count window; two pixels further out the whole blob does.
+    SyntheticCellSpec spec;
+    spec.size = cv::Size(160, 120);
+    spec.cellCount = 1;
+    spec.ringRadius = 10.6;
+    spec.margin = 50;
+    const SyntheticCellImage synthetic = MakeSyntheticCellImage(spec);
+    ASSERT_EQ(synthetic.centres.size(), 1u);
+    const cv::Point centre = synthetic.centres[0];
+
+    struct Case {
+        int left, top;     // from the centre
+        cv::Rect counted;  // the blob's pixels in the count window, from the centre
+    };
+    for (const Case& c : {Case{-24, -13, cv::Rect(1, 1, 1, 1)}, Case{-26, -15, cv::Rect(-1, -1, 3, 3)}}) {
+        SCOPED_TRACE(testing::Message() << "region corner " << c.left << "," << c.top << " from the centre");
+        CountingAlgoOptions o = RingCountingOptions(spec.size);
+        o.ObjectRadius1 = 10.6;
+        o.ObjectRadiusSweep1 = 0;
+        o.Left = centre.x + c.left;
+        o.Top = centre.y + c.top;
+        std::vector<std::vector<CellDetection>> found;
+        cv::Mat filtered;
+        ASSERT_TRUE(CountingAlgo(synthetic.image, o, found, &filtered));
+        ASSERT_EQ(filtered.at<uint16_t>(centre.y + 2, centre.x), 0) << "the blob is 3 x 3";
+        ASSERT_EQ(filtered.at<uint16_t>(centre.y, centre.x + 2), 0);
+        ASSERT_GT(filtered.at<uint16_t>(centre.y - 1, centre.x - 1), o.CFilterThreshold1);
+
+        ASSERT_EQ(found[0].size(), 1u);
+        const cv::Rect blob = c.counted + centre;
+        EXPECT_EQ(found[0][0].x, blob.x + blob.width / 2);
+        EXPECT_EQ(found[0][0].y, blob.y + blob.height / 2);
+        const double sum = cv::sum(filtered(blob))[0];
+        EXPECT_FLOAT_EQ(found[0][0].score, static_cast<float>(std::log2(sum)));
+    }
+}
+
 TEST(CountingAlgo, UnfilteredPixelsAreNeverCounted)
 {
     // A featureless image brighter than the count threshold. Trial radii

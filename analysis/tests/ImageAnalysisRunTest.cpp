@@ -521,3 +521,21 @@ TEST(ImageAnalysisRun, ScriptRunsByHandle)
     EXPECT_EQ(g_ImageAnalysisJobs.RemoveAt(position - 1), 1);
     EXPECT_TRUE(run->WaitUntilFinished(60000));
 }
+
+// The folder's background image of the image's type is taken off the
+// profiles; an image of another type is left as it is.
+TEST(ImageAnalysisRun, ProfilesLessTheBackgroundOfTheImageType)
+{
+    Folder folder("exp6", {{"s_Ex474_0001.png", {{60, 60}}}, {"s_Em628_0001.png", {{60, 60}}}});
+    cv::imwrite((folder.dir / "Ex474.bg.tif").string(), cv::Mat(150, 200, CV_16UC1, cv::Scalar(1000)));
+    auto run = folder.Run({"s_Ex474_0001.png", "s_Em628_0001.png"});
+    ImageAnalysisThread(run);
+    const ImageAnalysisRun::State state = run->Snapshot();
+    const std::vector<std::string> row10 = Fields(Lines(state.vertProjFile)[3]);
+    ASSERT_EQ(row10.size(), 7u);
+    EXPECT_EQ(row10[5], "4000");
+    EXPECT_EQ(row10[6], "5000");
+    const std::vector<std::string> summary = Lines(state.analysisFile);
+    EXPECT_EQ(Fields(summary[summary.size() - 2])[14], "1");  // the cell is found on the flattened image too
+    EXPECT_EQ(Fields(summary.back())[14], "1");
+}

@@ -1,7 +1,9 @@
 #include "analysis/IntensityControl.h"
+#include "platform/Clock.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -257,13 +259,21 @@ TEST_F(IntensityControlTest, BusySemaphoreKeepsTheOldHistogram) {
     const std::vector<uint16_t> barsBefore = control.m_bars;
 
     ASSERT_TRUE(control.m_access_semaphore.Wait(0));  // another thread's update in progress
+    // The waits run out on a test clock instead of in real time.
+    platform::ManualClock clock;
+    platform::ScopedClock installed(clock);
+    clock.ElapseBlockedWaits(true);
+    const auto start = clock.Now();
+    auto waitedMs = [&] { return std::chrono::duration_cast<std::chrono::milliseconds>(clock.Now() - start).count(); };
     const uint16_t other = 0;
     EXPECT_FALSE(control.SetHistogramFromValues(&other, 1, error));
     EXPECT_STREQ(error, "Tovanix::IntensityControl::SetHistogramFromValues() failed waiting for "
                         "m_access_semaphore: 258");
+    EXPECT_EQ(waitedMs(), 3000);
     RecordingCanvas canvas;
     EXPECT_FALSE(control.Draw(canvas, error));
     EXPECT_STREQ(error, "Tovanix::IntensityControl::DrawBars() failed waiting for m_access_semaphore: 258");
+    EXPECT_EQ(waitedMs(), 4000) << "the drawing waits 1 s";
     EXPECT_TRUE(canvas.Of("rect").empty());
     EXPECT_TRUE(canvas.Of("polygon").empty());
     control.m_access_semaphore.Release();

@@ -84,7 +84,7 @@ TEST(ProjectionAnalysisParams, ReadsValuesAndFlagSpellings)
 TEST(ProjectionAnalysisParams, TakesTheRoiOfANamedRegion)
 {
     g_IniPath = WriteFile(Root() / "Vellora.ini",
-                          "[ROI]\r\nROI1=\"Channel\",100,900,200,700\r\nROI2=\"Other\",1,2,3,4\r\n")
+                          "[ROI]\r\nitem0=\"Other\",1,2,3,4\r\nitem1=\"Channel\",100,900,200,700\r\n")
                     .c_str();
     const std::string path = WriteFile(Root() / "named.pa_params", "[RightSideProjection]\r\nROI_name=Channel\r\n");
     ProjectionAnalysisParams p;
@@ -99,15 +99,6 @@ TEST(ProjectionAnalysisParams, TakesTheRoiOfANamedRegion)
     WriteFile(Root() / "named.pa_params", "[RightSideProjection]\r\nROI_name=Missing\r\n");
     p.LoadFromFile(path.c_str());
     EXPECT_EQ(p.left + p.top + p.right + p.bottom, 0);
-
-    // An installed lookup answers instead of the settings file.
-    SetNamedRoiLookup([](const char*, NamedRoiBounds& b) {
-        b = {5, 6, 105, 206};
-        return true;
-    });
-    p.LoadFromFile(path.c_str());
-    SetNamedRoiLookup(nullptr);
-    EXPECT_EQ(p.bottom, 206);
 }
 
 TEST(ProjectionAnalysisParams, ValidationMessagesInCheckOrder)

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 constexpr int kCentre = 20;
@@ -16,6 +18,21 @@ cv::Mat RingImage(uint16_t background, uint16_t ringValue, int innerBright = 0)
         image.at<uint16_t>(kCentre + o.dy, kCentre + o.dx) = ringValue;
     for (int k = 0; k < innerBright; ++k)
         image.at<uint16_t>(kCentre + offsets.inner[k].dy, kCentre + offsets.inner[k].dx) = ringValue;
+    return image;
+}
+
+// A 40 x 40 image of `background` whose 8 samples of radius 4 around the
+// centre hold the given values, ring by ring (entry k of each on ray k).
+cv::Mat SampledRings(uint16_t background, const std::vector<uint16_t>& ring, const std::vector<uint16_t>& inner,
+                     const std::vector<uint16_t>& outer)
+{
+    cv::Mat image(40, 40, CV_16UC1, cv::Scalar(background));
+    const RingSampleOffsets offsets = MakeRingSampleOffsets(4.0, 8);
+    for (size_t k = 0; k < 8; ++k) {
+        image.at<uint16_t>(kCentre + offsets.ring[k].dy, kCentre + offsets.ring[k].dx) = ring[k];
+        image.at<uint16_t>(kCentre + offsets.inner[k].dy, kCentre + offsets.inner[k].dx) = inner[k];
+        image.at<uint16_t>(kCentre + offsets.outer[k].dy, kCentre + offsets.outer[k].dx) = outer[k];
+    }
     return image;
 }
 
@@ -42,6 +59,49 @@ TEST(RingFilter, SampleOffsetsLieOnThreeCirclesAlongTheSameRays)
     EXPECT_EQ(offsets.ring[4].dx, -4);
     EXPECT_EQ(offsets.outer[6].dy, -6);
     EXPECT_TRUE(MakeRingSampleOffsets(4.0, 0).ring.empty());
+}
+
+TEST(RingFilter, InnerAndOuterCirclesAreHalfTheRadiusTruncatedAway)
+{
+    struct Case {
+        double radius;
+        int innerDx, outerDx;  // along the first ray
+    };
+    // Half-widths 2, 3, 2, 4: an untruncated or rounded half-width moves a circle.
+    for (const Case& c : {Case{5.0, 3, 7}, Case{7.0, 4, 10}, Case{4.6, 3, 7}, Case{9.8, 6, 14}}) {
+        SCOPED_TRACE(c.radius);
+        const RingSampleOffsets offsets = MakeRingSampleOffsets(c.radius, 8);
+        EXPECT_EQ(offsets.inner[0].dx, c.innerDx);
+        EXPECT_EQ(offsets.outer[0].dx, c.outerDx);
+        EXPECT_EQ(offsets.inner[0].dy, 0);
+    }
+}
+
+TEST(RingFilter, ResponseUsesTheLowerRingQuartileAgainstTheUpperQuartilesAround)
+{
+    // Eight samples: the quartile at 0.25 lies 0.75 of the way from the 2nd
+    // to the 3rd smallest value, the one at 0.75 0.25 of the way from the 6th
+    // to the 7th.
+    const std::vector<uint16_t> spread{700, 100, 500, 300, 800, 200, 600, 400};     // q75 625
+    const std::vector<uint16_t> bright{1700, 1000, 1500, 1300, 1600, 1100, 1400, 1200};  // q25 1175
+    const std::vector<uint16_t> flat2000(8, 2000), flat1000(8, 1000), flat900(8, 900), flat500(8, 500);
+    struct Case {
+        const char* what;
+        std::vector<uint16_t> ring, inner, outer;
+        bool useInnerRing;
+        uint16_t expected;
+    };
+    const Case cases[] = {
+        {"outer quartile 625: (2000 - 625) * 1000 / 625", flat2000, flat500, spread, false, 2200},
+        {"ring quartile 1175: (1175 - 500) * 1000 / 500", bright, flat500, flat500, false, 1350},
+        {"inner quartile 625 below the outer 1000", flat2000, spread, flat1000, true, 2200},
+        {"outer quartile 625 below the inner 900", flat2000, flat900, spread, true, 2200},
+        {"inner ignored without the inner ring", flat2000, spread, flat1000, false, 1000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(ResponseAtCentre(SampledRings(0, c.ring, c.inner, c.outer), 0, c.useInnerRing), c.expected);
+    }
 }
 
 TEST(RingFilter, QuantileInterpolatesBetweenTheTwoNearestValues)

@@ -16,22 +16,22 @@
 #include <thread>
 
 #include "app/CartridgeTypes.h"
+#include "app/FrameHooks.h"
 #include "app/SuppliedFiles.h"
 #include "app/VelloraApp.h"
 #include "app/ui/MainFrame.h"
-#include "devices/SerialDiscovery.h"
+#include "imaging/ImageDoc.h"
 #include "imaging/ui/DocTemplate.h"
 #include "platform/Folders.h"
 #include "platform/UiBridge.h"
 #include "platform/ui/QtUiBridge.h"
 #include "platform/ui/TerminationSignals.h"
+#include "script/Script.h"
 #include "sim/VirtualInstrumentSession.h"
 #include "support/AppLogs.h"
 #include "support/SerialPort.h"
 
 namespace {
-
-constexpr int kSerialRecoveryCommand = 1364;
 
 // <public documents>/Tessaly/Vellora with the folders the program writes into.
 bool PrepareDataRoot(std::string* error) {
@@ -59,7 +59,7 @@ bool PrepareDataRoot(std::string* error) {
 class UnattendedUiBridge : public platform::UiBridge {
 public:
     explicit UnattendedUiBridge(platform::UiBridge& ui) : m_ui(ui) {}
-    void PostCommand(int commandId) override { m_ui.PostCommand(commandId); }
+    void PostCommand(int commandId, intptr_t argument = 0) override { m_ui.PostCommand(commandId, argument); }
     void RunOnUiThread(const std::function<void()>& function) override { m_ui.RunOnUiThread(function); }
     int MessageBox(const std::string& text, const std::string& caption, unsigned type) override {
         std::fprintf(stderr, "Vellora: [%s] %s\n", caption.c_str(), text.c_str());
@@ -71,6 +71,38 @@ private:
     platform::ScriptedUiBridge m_answers;
 };
 
+// What the main window asks of the image windows: whether the live preview
+// is open, and closing it.
+void InstallImageWindowHooks(CMultiDocTemplate& documents) {
+    FrameHooks hooks = GetFrameHooks();
+    hooks.livePreviewOpen = [&documents] {
+        for (CImageDoc* document : documents.GetDocuments()) {
+            if (document->m_bPreview) return true;
+        }
+        return false;
+    };
+    hooks.closeLivePreview = [&documents] {
+        for (CImageDoc* document : documents.GetDocuments()) {
+            if (!document->m_bPreview) continue;
+            if (!document->GetFirstView()) return false;
+            documents.CloseDocument(document);
+            return true;
+        }
+        return false;
+    };
+    SetFrameHooks(hooks);
+}
+
+// What the main window asks of the script interpreters: whether one runs
+// (it refuses to close meanwhile) and its script's name.
+void InstallScriptHooks() {
+    FrameHooks hooks = GetFrameHooks();
+    hooks.isScriptRunning = [](uint32_t handle, CString* scriptName) {
+        return Script::IsScriptRunning(static_cast<int32_t>(handle), scriptName);
+    };
+    SetFrameHooks(hooks);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,21 +113,13 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("Vellora");
 
-    CMainFrame frame;
-    terminationSignals.CloseOnSignal(&frame);
     platform::QtUiBridge bridge;
-    bridge.SetMessageBoxParent(&frame);
-    bridge.SetCommandHandler([](int command) {
-        if (command == kSerialRecoveryCommand) RecoverSerialPortDevices();
-    });
     UnattendedUiBridge unattended(bridge);
     const bool runUnattended = std::getenv("VELLORA_EXIT_AFTER_MS") != nullptr;
     platform::ScopedUiBridge installedBridge(runUnattended ? static_cast<platform::UiBridge&>(unattended) : bridge);
-    theApp.m_pMainWnd = &frame;
-    CMultiDocTemplate imageDocTemplate(frame.mdiArea());
-    ScopedImageDocTemplate installedImageDocTemplate(&imageDocTemplate);
-    frame.show();
 
+    // The main window reads the main settings file (the image type names),
+    // so the data root and that file come first.
     std::string error;
     if (!PrepareDataRoot(&error)) {
         platform::ShowMessageBox(error, "Vellora", platform::MB_OK | platform::MB_ICONERROR);
@@ -110,6 +134,18 @@ int main(int argc, char** argv) {
     if (!theApp.CreateIniIfMissing() || !theApp.RestoreIniFromBackupIfInvalid()) {
         return 1;
     }
+
+    CMainFrame frame;
+    terminationSignals.CloseOnSignal(&frame);
+    bridge.SetMessageBoxParent(&frame);
+    // Posted commands (the serial recovery among them) go to the main window.
+    bridge.SetCommandHandler([&frame](int command) { frame.OnCommand(command); });
+    theApp.m_pMainWnd = &frame;
+    CMultiDocTemplate imageDocTemplate(frame.mdiArea());
+    ScopedImageDocTemplate installedImageDocTemplate(&imageDocTemplate);
+    InstallImageWindowHooks(imageDocTemplate);
+    InstallScriptHooks();
+    frame.show();
 
     // Without a real instrument the program drives the virtual one.
     sim::VirtualInstrumentSession instrument;
@@ -156,6 +192,7 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
     discovery.join();
+    SetFrameHooks({});
     theApp.ExitInstance();
     theApp.m_pMainWnd = nullptr;
     return result;

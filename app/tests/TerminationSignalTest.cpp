@@ -1,6 +1,6 @@
-// The program itself, started on the offscreen platform with the test's own
-// machine folders, ends normally when it gets a termination signal: the
-// signal closes its main window instead of killing the process.
+// The program itself, started unattended on the offscreen platform with the
+// test's own machine folders, ends normally when it gets a termination
+// signal: the signal closes its main window instead of killing the process.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,9 @@
 #include <string>
 #include <sys/wait.h>
 #include <thread>
+#include <vector>
+
+#include "platform/tests/ScopedEnv.h"
 
 extern char** environ;
 
@@ -41,6 +44,10 @@ bool WaitForExit(pid_t pid, int* status, std::chrono::seconds limit) {
 }
 
 TEST(TerminationSignal, EachSignalEndsTheProgramThroughItsOrderlyExit) {
+    // Unattended, so that start-up messages (a new settings file, for one)
+    // are answered instead of waiting for a user; it would close itself only
+    // long after the test ends.
+    ScopedEnv unattended("VELLORA_EXIT_AFTER_MS", "600000");
     for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
         char program[] = VELLORA_PROGRAM;
         char* argv[] = {program, nullptr};
@@ -51,8 +58,17 @@ TEST(TerminationSignal, EachSignalEndsTheProgramThroughItsOrderlyExit) {
         sigaddset(&defaults, signal);
         posix_spawnattr_setsigdefault(&attributes, &defaults);
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+        // Unattended, so that no start-up message box waits for an answer; its
+        // own closing time lies far beyond the test.
+        std::vector<std::string> variables = {"VELLORA_EXIT_AFTER_MS=600000"};
+        for (char** variable = environ; *variable; ++variable) {
+            if (std::string(*variable).rfind("VELLORA_EXIT_AFTER_MS=", 0) != 0) variables.emplace_back(*variable);
+        }
+        std::vector<char*> environment;
+        for (std::string& variable : variables) environment.push_back(variable.data());
+        environment.push_back(nullptr);
         pid_t pid = 0;
-        ASSERT_EQ(posix_spawn(&pid, program, nullptr, &attributes, argv, environ), 0);
+        ASSERT_EQ(posix_spawn(&pid, program, nullptr, &attributes, argv, environment.data()), 0);
         posix_spawnattr_destroy(&attributes);
 
         const auto end = std::chrono::steady_clock::now() + 120s;

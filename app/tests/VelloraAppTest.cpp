@@ -68,7 +68,7 @@ protected:
     std::filesystem::path folder;
 };
 
-TEST_F(VelloraAppTest, StartsWithTheDocumentedState) {
+TEST_F(VelloraAppTest, StartsOutOfAdminModeWithNoCameraAndAFreeIdleQueue) {
     EXPECT_EQ(theApp.m_strDisplayName, "Vellora");
     EXPECT_EQ(theApp.m_dwRestartManagerSupportFlags, 0x3Fu);
     EXPECT_EQ(theApp.m_nMinTimeBetweenCaptureEventsMs, 100);

@@ -5,8 +5,8 @@
 //
 //   BM_OneImage      one image through the whole per-image work and the
 //                    run's outputs (one worker)
-//   BM_Folder/<n>    a folder of 20 images on n cores (n workers, and n
-//                    threads for the image library)
+//   BM_Folder/<n>/<t>  a folder of 20 images with n workers and t threads
+//                      for the image library (1/1 is one core)
 //
 // Counter `identical` is 1 when the folder's result files equal those of the
 // single-core run. Images are written once into a temporary folder.
@@ -151,10 +151,10 @@ platform::ManualClock& BenchClock()
     return clock;
 }
 
-std::string RunOnce(const BenchFolder& f, int cores)
+std::string RunOnce(const BenchFolder& f, int cores, int libraryThreads)
 {
     BenchClock();
-    cv::setNumThreads(cores);
+    cv::setNumThreads(libraryThreads);
     SetImageAnalysisWorkerCount(cores);
     auto run = MakeRun(f);
     ImageAnalysisThread(run);
@@ -165,23 +165,29 @@ void BM_OneImage(benchmark::State& state)
 {
     const BenchFolder& f = Folder(1);
     for (auto _ : state)
-        benchmark::DoNotOptimize(RunOnce(f, 1));
+        benchmark::DoNotOptimize(RunOnce(f, 1, 1));
 }
 
 void BM_Folder(benchmark::State& state)
 {
     const BenchFolder& f = Folder(kFolderImages);
-    static const std::string reference = RunOnce(f, 1);
+    static const std::string reference = RunOnce(f, 1, 1);
     std::string results;
     for (auto _ : state)
-        results = RunOnce(f, static_cast<int>(state.range(0)));
+        results = RunOnce(f, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     state.counters["identical"] = results == reference ? 1 : 0;
     state.counters["images"] = kFolderImages;
 }
 
 }  // namespace
 
-BENCHMARK(BM_OneImage)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Folder)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_OneImage)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
+BENCHMARK(BM_Folder)
+    ->Args({1, 1})
+    ->Args({2, 1})
+    ->Args({4, 1})
+    ->Args({8, 1})
+    ->Args({8, 8})
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 BENCHMARK_MAIN();

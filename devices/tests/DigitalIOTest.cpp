@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -156,16 +157,26 @@ TEST_F(DigitalIOTest, BusyDeviceFailsAfterOneSecondWithoutTouchingDeviceOrTables
     CString error;
     ASSERT_TRUE(SetDIOOutputLineState(0, 1, true, &error)) << error.GetString();
     const int calls = Daq().CallCount();
-    // Another thread holds the device.
+    // Another thread holds the device; the waits run out on the test's clock.
     ASSERT_TRUE(g_DIOSemaphore->Wait(0));
+    clock.ElapseBlockedWaits(true);
+    auto start = clock.Now();
+    auto waited = [&] {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(clock.Now() - start);
+        start = clock.Now();
+        return ms.count();
+    };
     unsigned char value = 0;
     EXPECT_FALSE(read_port0(&value, &error));
     EXPECT_EQ(error, "read_port0() : Timeout after waiting 1 second to access NI USB-6001 device.");
+    EXPECT_EQ(waited(), 1000);
     EXPECT_FALSE(set_port0(0x00, &error));
     EXPECT_EQ(error, "set_port0() : Timeout after waiting 1 second to access NI USB-6001 device.");
+    EXPECT_EQ(waited(), 1000);
     EXPECT_EQ(g_DIOPortTable[0][1].state, 1) << "the remembered output stays";
     EXPECT_FALSE(Initialize_DIO(&error, true));
     EXPECT_EQ(error, "Initialize_DIO() : Timeout after waiting 1 second to access NI USB-6001 device.");
+    EXPECT_EQ(waited(), 1000);
     EXPECT_EQ(Daq().CallCount(), calls);
     EXPECT_EQ(g_DIOSemaphore->Count(), 0) << "a failed wait gives nothing back";
     g_DIOSemaphore->Release();
@@ -249,6 +260,48 @@ TEST_F(DigitalIOTest, AnLedSwitchedOnShowsInTheNextFrameOnly) {
     EXPECT_FALSE(Lit(1));
     EXPECT_LT(cellLevel(), 100);
     EXPECT_EQ(Daq().LatchHistory().back().value, 0);
+}
+
+TEST_F(DigitalIOTest, PortOneLinesGoThroughPortOne) {
+    // LED2 wired to port 1 line 2; the other LEDs stay on port 0.
+    sim::DaqWiring wiring = sim::DaqWiring::Default();
+    wiring.lines[5] = sim::DaqLine{1, 2};
+    Daq().SetWiring(wiring);
+    std::string settings = kInterlockSettings;
+    const std::string port0 = "LED2_port=0";
+    ASSERT_NE(settings.find(port0), std::string::npos);
+    settings.replace(settings.find(port0), port0.size(), "LED2_port=1");
+    Start(settings.c_str());
+    ASSERT_EQ(g_DIOLinePort[5], 1);
+
+    // Each step, then both ports' latches. Port 1's own remembered states
+    // (not port 0's) make the value of an output-line change; a whole-port
+    // write does not change them.
+    struct Step {
+        const char* what;
+        std::function<bool(CString*)> action;
+        uint8_t port1, port0;
+    };
+    const Step steps[] = {
+        {"port 1 written whole", [](CString* e) { return SetDIOLines(1, 0x09, e); }, 0x09, 0x00},
+        {"LED2 on", [](CString* e) { return SetDIOLine(5, e); }, 0x0D, 0x00},
+        {"LED2 off", [](CString* e) { return ClearDIOLine(5, e); }, 0x09, 0x00},
+        {"port 0 line 3 on", [](CString* e) { return SetDIOOutputLineState(0, 3, true, e); }, 0x09, 0x08},
+        {"port 1 line 1 on", [](CString* e) { return SetDIOOutputLineState(1, 1, true, e); }, 0x02, 0x08},
+        {"port 1 line 3 on", [](CString* e) { return SetDIOOutputLineState(1, 3, true, e); }, 0x0A, 0x08},
+        {"port 1 line 1 off", [](CString* e) { return SetDIOOutputLineState(1, 1, false, e); }, 0x08, 0x08},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        CString error;
+        ASSERT_TRUE(step.action(&error)) << error.GetString();
+        EXPECT_EQ(Daq().OutputLatch(1), step.port1);
+        EXPECT_EQ(Daq().OutputLatch(0), step.port0);
+        EXPECT_EQ(Lit(2), (step.port1 & 0x04) != 0);
+        unsigned char value = 0xFF;
+        ASSERT_TRUE(ReadDIOLines(1, &value, &error)) << error.GetString();
+        EXPECT_EQ(value, step.port1);
+    }
 }
 
 TEST_F(DigitalIOTest, PortOneWithWrongLineCountFailsAndIsRetriedAlone) {

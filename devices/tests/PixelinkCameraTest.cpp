@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <vector>
 
 #include "VirtualInstrumentFixture.h"
 
@@ -127,6 +128,56 @@ TEST_F(PixelinkCameraTest, PackedAndBigEndianSamplesKeepTheirValues) {
     expected = expected.clone() * 16;
     cv::rotate(expected, expected, cv::ROTATE_180);
     EXPECT_EQ(cv::norm(packed, expected, cv::NORM_INF), 0.0);
+}
+
+TEST_F(PixelinkCameraTest, ExposureAndGainAreReadFromTheirFeatures) {
+    auto camera = Opened();
+    struct Case {
+        double exposureUs;
+        double gain;
+    };
+    for (const Case& c : {Case{2500, 3.5}, Case{150000, 0.25}, Case{40, 12}}) {
+        SCOPED_TRACE(testing::Message() << c.exposureUs << " us, gain " << c.gain);
+        ChangeCamera([&](sim::CameraDeviceState& s) {
+            s.parameters.exposureUs = c.exposureUs;
+            s.parameters.gain = c.gain;
+        });
+        CString error;
+        float exposure = -1, gain = -1;
+        ASSERT_TRUE(camera->GetExposureTime(&exposure, &error)) << error.GetString();
+        ASSERT_TRUE(camera->GetGain(&gain, &error)) << error.GetString();
+        // The shutter feature holds seconds as a float.
+        EXPECT_NEAR(exposure, c.exposureUs, c.exposureUs * 1e-6);
+        EXPECT_FLOAT_EQ(gain, static_cast<float>(c.gain));
+    }
+}
+
+TEST_F(PixelinkCameraTest, DecimatedFramesHaveTheDeliveredSizeAndSamples) {
+    auto camera = Opened();
+    SetLed(0, true);
+    CString error;
+    ASSERT_TRUE(camera->SetExposureTime(3000, &error)) << error.GetString();
+    for (int decimation : {1, 2, 4}) {
+        SCOPED_TRACE(testing::Message() << "decimation " << decimation);
+        ChangeCamera([&](sim::CameraDeviceState& s) { s.parameters.decimation = decimation; });
+        SetSeed(70 + static_cast<uint64_t>(decimation));
+        cv::Mat frame;
+        ASSERT_TRUE(camera->CaptureSingleFrame(&frame, &error));
+        EXPECT_EQ(frame.cols, 2448 / decimation);
+        EXPECT_EQ(frame.rows, 2048 / decimation);
+        int width = 0, height = 0, bits = 0;
+        EXPECT_TRUE(camera->GetImageSize(&width, &height, &error));
+        EXPECT_EQ(width, 2448) << "the region keeps its size";
+        EXPECT_EQ(height, 2048);
+
+        std::vector<uint16_t> samples = DeviceSamplesOfSeed(70 + static_cast<uint64_t>(decimation), &width,
+                                                            &height, &bits);
+        ASSERT_EQ(bits, 16);
+        cv::Mat expected = cv::Mat(height, width, CV_16UC1, samples.data()).clone();
+        cv::rotate(expected, expected, cv::ROTATE_180);  // the initial flips
+        ASSERT_EQ(frame.size(), expected.size());
+        EXPECT_EQ(cv::norm(frame, expected, cv::NORM_INF), 0.0);
+    }
 }
 
 TEST_F(PixelinkCameraTest, StreamStopsForANewSizeAndRestartsOnTheNextGrab) {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <vector>
 
 #include "VirtualInstrumentFixture.h"
 
@@ -131,6 +132,92 @@ TEST_F(PylonCameraTest, SamplesAreWidenedToSixteenBits) {
         EXPECT_EQ(maxValue, c.saturated) << c.bits << " bits";
         EXPECT_EQ(frame.at<uint16_t>(1000, 1200), c.saturated) << c.bits << " bits";
     }
+}
+
+TEST_F(PylonCameraTest, FramesHoldTheCameraSamplesAtEveryDepth) {
+    auto camera = Opened();
+    camera->SetFlipHorizontal(false);
+    {
+        auto lock = sim::VirtualInstrument::Instance().Lock();
+        sim::VirtualInstrument::Instance().State().sample.cells = {{600, 500, 12, 1}};
+    }
+    SetLed(1, true);
+    CString error;
+    ASSERT_TRUE(camera->SetExposureTime(3000, &error)) << error.GetString();
+    // Samples arrive one or two bytes each (two little-endian), and all but
+    // 16-bit ones are widened by four bits.
+    struct Case {
+        int bits;
+        int shift;
+    };
+    for (const Case& c : {Case{8, 4}, Case{10, 4}, Case{12, 4}, Case{16, 0}}) {
+        SCOPED_TRACE(testing::Message() << c.bits << " bits");
+        ChangeCamera([&](sim::CameraDeviceState& s) { s.parameters.pixelBits = c.bits; });
+        SetSeed(40 + static_cast<uint64_t>(c.bits));
+        cv::Mat frame;
+        ASSERT_TRUE(camera->CaptureSingleFrame(&frame, &error)) << error.GetString();
+
+        int width = 0, height = 0, bits = 0;
+        const std::vector<uint16_t> samples =
+            DeviceSamplesOfSeed(40 + static_cast<uint64_t>(c.bits), &width, &height, &bits);
+        ASSERT_EQ(bits, c.bits);
+        cv::Mat expected = cv::Mat(height, width, CV_16UC1, const_cast<uint16_t*>(samples.data())).clone();
+        double lowest = 0, highest = 0;
+        cv::minMaxLoc(expected, &lowest, &highest);
+        if (c.bits > 8) {
+            ASSERT_GT(highest, 255) << "both bytes of a sample matter";
+        }
+        ASSERT_LT(highest, (1 << c.bits) - 1) << "below saturation";
+        expected *= 1 << c.shift;
+        ASSERT_EQ(frame.size(), expected.size());
+        EXPECT_EQ(cv::norm(frame, expected, cv::NORM_INF), 0.0);
+    }
+}
+
+TEST_F(PylonCameraTest, ExposureGainAndPixelDepthAreReadFromTheCamera) {
+    auto camera = Opened();
+    struct Case {
+        double exposureUs;
+        double gain;
+        int pixelBits;
+    };
+    for (const Case& c : {Case{2500, 3.5, 8}, Case{150000, 0.25, 10}, Case{35.5, 12, 12}, Case{10000, 1, 16}}) {
+        SCOPED_TRACE(testing::Message() << c.exposureUs << " us, gain " << c.gain << ", " << c.pixelBits << " bits");
+        ChangeCamera([&](sim::CameraDeviceState& s) {
+            s.parameters.exposureUs = c.exposureUs;
+            s.parameters.gain = c.gain;
+            s.parameters.pixelBits = c.pixelBits;
+        });
+        CString error;
+        float exposure = -1, gain = -1;
+        int bits = -1;
+        ASSERT_TRUE(camera->GetExposureTime(&exposure, &error)) << error.GetString();
+        ASSERT_TRUE(camera->GetGain(&gain, &error)) << error.GetString();
+        ASSERT_TRUE(camera->GetPixelDepth(&bits, &error)) << error.GetString();
+        EXPECT_FLOAT_EQ(exposure, static_cast<float>(c.exposureUs));
+        EXPECT_FLOAT_EQ(gain, static_cast<float>(c.gain));
+        EXPECT_EQ(bits, c.pixelBits);
+    }
+}
+
+TEST_F(PylonCameraTest, AFormatTheProgramCannotReadIsRefused) {
+    auto camera = Opened();
+    ChangeCamera([](sim::CameraDeviceState& s) { s.parameters.packedSamples = true; });
+    CString error;
+    int bits = -1;
+    EXPECT_FALSE(camera->GetPixelDepth(&bits, &error));
+    EXPECT_EQ(error, "Pylon_Camera::GetPixelDepth () Unknown pixel format : Mono12Packed");
+
+    cv::Mat frame(4, 4, CV_16UC1, cv::Scalar(7));
+    EXPECT_FALSE(camera->CaptureSingleFrame(&frame, &error));
+    EXPECT_EQ(error, "Pylon_Camera::CaptureSingleFrame () : Error : Unsupported image time returned from camera.");
+    EXPECT_EQ(frame.cols, 4) << "the frame is left as it was";
+
+    // Choosing a depth the program reads puts the camera right again.
+    ASSERT_TRUE(camera->SetPixelDepth(12, &error)) << error.GetString();
+    EXPECT_FALSE(Camera().parameters.packedSamples);
+    ASSERT_TRUE(camera->CaptureSingleFrame(&frame, &error)) << error.GetString();
+    EXPECT_EQ(frame.cols, 2448);
 }
 
 TEST_F(PylonCameraTest, WithoutACameraTheObjectAnswersAsASubstitute) {

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/VelloraApp.h"
 #include "platform/Clock.h"
@@ -46,6 +48,21 @@ protected:
     static void SetLed(int led, bool on) {
         auto lock = sim::VirtualInstrument::Instance().Lock();
         sim::VirtualInstrument::Instance().State().digitalLines[static_cast<size_t>(3 + led)] = on;
+    }
+    static void SetSeed(uint64_t seed) {
+        auto lock = sim::VirtualInstrument::Instance().Lock();
+        sim::VirtualInstrument::Instance().State().seed = seed;
+    }
+    // The camera's own samples of the first frame of a seed's sequence, as
+    // a grab after SetSeed(seed) delivered them (the sequence restarts
+    // whenever the seed changes).
+    static std::vector<uint16_t> DeviceSamplesOfSeed(uint64_t seed, int* width, int* height, int* bits) {
+        std::vector<uint16_t> samples;
+        SetSeed(seed + 1);
+        sim::VirtualCamera::Instance().RenderFrame(&samples, width, height, bits);
+        SetSeed(seed);
+        sim::VirtualCamera::Instance().RenderFrame(&samples, width, height, bits);
+        return samples;
     }
     static sim::CameraDeviceState Camera() { return sim::VirtualCamera::Instance().Snapshot(); }
     template <class Change>

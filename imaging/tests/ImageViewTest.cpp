@@ -145,6 +145,18 @@ TEST_F(ImageViewTest, DrawQueuesARequestWithTheViewsChoices) {
     EXPECT_EQ(g_RenderList[0], nullptr);
 }
 
+TEST_F(ImageViewTest, PaintQueuesNothingWhileTheImageLockStaysTaken) {
+    auto document = Document(Path("a.png"));
+    FakeViewWindow window(64, 64);
+    CImageView view(document.get(), &window);
+    ASSERT_TRUE(g_MatAccessLock->Wait(0));
+    view.OnDraw();
+    g_MatAccessLock->Release();
+    EXPECT_EQ(g_RenderList[0], nullptr);
+    view.OnDraw();  // the next paint tries again
+    EXPECT_NE(g_RenderList[0], nullptr);
+}
+
 TEST_F(ImageViewTest, FileBackgroundIsThatOfTheImageTypeInItsName) {
     const cv::Mat background = imagingtest::Flat16(8, 8, 321);
     std::filesystem::create_directories(Path("exp"));

@@ -1,5 +1,7 @@
 #include "platform/Sync.h"
 
+#include "platform/Clock.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -48,6 +50,37 @@ TEST(Semaphore, ReleaseWakesAWaiterOnAnotherThread) {
     EXPECT_TRUE(semaphore.Release());
     waiter.join();
     EXPECT_TRUE(taken);
+    EXPECT_EQ(semaphore.Count(), 0);
+}
+
+TEST(Semaphore, TimedWaitsRunOnTheInstalledClock) {
+    platform::ManualClock clock;
+    platform::ScopedClock installed(clock);
+    platform::Semaphore semaphore(0, 1);
+    platform::Event event(true, false);
+
+    // By default a manual clock still waits in real time for another thread.
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        semaphore.Release();
+        event.Set();
+    });
+    EXPECT_TRUE(semaphore.Wait(60000));
+    EXPECT_TRUE(event.Wait(60000));
+    releaser.join();
+
+    // Asked to, it spends a blocked wait's time-out on itself at once.
+    clock.ElapseBlockedWaits(true);
+    event.Reset();
+    const auto start = clock.Now();
+    EXPECT_FALSE(semaphore.Wait(1000));
+    EXPECT_EQ(clock.Now() - start, std::chrono::milliseconds(1000));
+    EXPECT_FALSE(event.Wait(3000));
+    EXPECT_EQ(clock.Now() - start, std::chrono::milliseconds(4000));
+    // A wait that can be satisfied takes no time.
+    ASSERT_TRUE(semaphore.Release());
+    EXPECT_TRUE(semaphore.Wait(1000));
+    EXPECT_EQ(clock.Now() - start, std::chrono::milliseconds(4000));
     EXPECT_EQ(semaphore.Count(), 0);
 }
 

@@ -180,6 +180,7 @@ enum EPixelType : uint32_t {
     PixelType_Mono10 = 0x01100003,
     PixelType_Mono12 = 0x01100005,
     PixelType_Mono16 = 0x01100007,
+    PixelType_Mono12packed = 0x010C0006,  // two samples in three bytes
 };
 
 // Version of the camera's standard feature naming convention.

@@ -185,7 +185,7 @@ public:
             std::fclose(m_messages);
     }
 
-    void PostCommand(int) override {}
+    void PostCommand(int, intptr_t) override {}
     void RunOnUiThread(const std::function<void()>& function) override { function(); }
     int MessageBox(const std::string& text, const std::string& caption, unsigned type) override
     {

@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <ostream>
 #include <strings.h>
 #include <thread>
 #include <vector>
@@ -177,6 +178,9 @@ struct HeaderCase {
     std::string file;
     std::string afterMore;  // after one more header line and one more line
 };
+
+// Shown in the test's output by its name, not by its bytes.
+void PrintTo(const HeaderCase& c, std::ostream* out) { *out << c.name; }
 
 class HeaderInsertionTest : public logtest::LogTest, public ::testing::WithParamInterface<HeaderCase> {};
 

@@ -127,7 +127,7 @@ TEST_F(EncryptedProfileTest, CipherRefusals) {
     EXPECT_EQ(buffer, std::string(40, '\x90'));
 }
 
-// The key stream written out plainly from its description, to pin the exact
+// The key stream written out plainly, step by step, to pin the exact
 // bytes of enciphered files: stored files must stay readable.
 std::string ReferenceCipher(const std::string& plain, const std::string& key, const std::string& fingerprint,
                             int& repeats) {
@@ -149,7 +149,7 @@ std::string ReferenceCipher(const std::string& plain, const std::string& key, co
     return out;
 }
 
-TEST_F(EncryptedProfileTest, KeyStreamMatchesItsDescription) {
+TEST_F(EncryptedProfileTest, EncipheredBytesMatchAPlainReferenceCipher) {
     LoadKey(11);
     const std::string plain = RandomBytes(300000, 5);
     int repeats = 0;

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <ostream>
 #include <string>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -57,6 +58,9 @@ struct TransactionCase {
     int code;
     std::string reply;
 };
+
+// Shown in the test's output by its name, not by its bytes.
+void PrintTo(const TransactionCase& c, std::ostream* out) { *out << c.name; }
 
 class SerialTransactionTest : public SerialPortTest, public ::testing::WithParamInterface<TransactionCase> {};
 

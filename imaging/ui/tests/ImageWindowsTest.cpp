@@ -6,6 +6,9 @@
 #include <QPainter>
 #include <QTest>
 
+#include <chrono>
+#include <thread>
+
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -185,6 +188,28 @@ TEST_F(ImageWindowsTest, ReferenceImageOfAnOpenedFileIsSavedAndItsCloseQueued) {
     const cv::Mat saved = cv::imread(reference, cv::IMREAD_COLOR);
     EXPECT_EQ(saved.cols, crop.width);
     EXPECT_EQ(saved.rows, crop.height);
+}
+
+TEST_F(ImageWindowsTest, LiveFramesHandedOverByAnotherThreadReachTheWindow) {
+    CImageDoc* preview = docTemplate->OpenNewDocument();
+    ASSERT_NE(preview, nullptr);
+    preview->m_bPreview = true;
+    ImageViewWidget* view = docTemplate->GetFrame(preview)->View();
+
+    // Frames rise from the display window's minimum to its maximum.
+    std::thread camera([preview] {
+        for (int value = 0; value <= 40000; value += 4000) {
+            auto* frame = new cv::Mat(imagingtest::Flat16(300, 400, value));
+            CString error;
+            preview->SetMat(frame, error);
+            delete frame;  // left with the caller only when the lock timed out
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    camera.join();
+    // The last frame is shown at the bright-field high level.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [view] { return !view->Picture().empty() && view->Picture().at<cv::Vec4b>(10, 10)[1] == 200; }, 10000));
 }
 
 TEST_F(ImageWindowsTest, InvertingAnOutlineTwiceRestoresThePixels) {
