@@ -27,6 +27,7 @@
 #include "platform/UiBridge.h"
 #include "platform/ui/QtUiBridge.h"
 #include "platform/ui/TerminationSignals.h"
+#include "script/Script.h"
 #include "sim/VirtualInstrumentSession.h"
 #include "support/AppLogs.h"
 #include "support/SerialPort.h"
@@ -93,6 +94,16 @@ void InstallImageWindowHooks(CMultiDocTemplate& documents) {
     SetFrameHooks(hooks);
 }
 
+// What the main window asks of the script interpreters: whether one runs
+// (it refuses to close meanwhile) and its script's name.
+void InstallScriptHooks() {
+    FrameHooks hooks = GetFrameHooks();
+    hooks.isScriptRunning = [](uint32_t handle, CString* scriptName) {
+        return Script::IsScriptRunning(static_cast<int32_t>(handle), scriptName);
+    };
+    SetFrameHooks(hooks);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,6 +146,7 @@ int main(int argc, char** argv) {
     ScopedImageDocTemplate installedImageDocTemplate(&imageDocTemplate);
     InstallImageWindowHooks(imageDocTemplate);
     InstallDeviceWindows(frame.Commands(), &frame);
+    InstallScriptHooks();
     frame.show();
 
     // Without a real instrument the program drives the virtual one.
