@@ -184,3 +184,34 @@ TEST_F(FractionationAnalysisTest, FailuresAreReported)
     EXPECT_FALSE(ConductFractionationAnalysis(folder.string(), "E", "no/Report", data, &error));
     EXPECT_EQ(error, prefix + "Cell fractionation report: could not write " + (folder / "no" / "Report.txt").string());
 }
+
+TEST_F(FractionationAnalysisTest, LeadMeniscusMaskAndWedge)
+{
+    // A textured region in columns 0 to 249 of every frame (the same in all,
+    // so it is its own background). In the lead strip: a mark inside the
+    // texture near its top (cleared with the wedge left of the meniscus), one
+    // inside the texture beyond the wedge (counted) and one right of the
+    // texture but in the lead region (taken from the background).
+    cv::Mat texture(kRows, 250, CV_16UC1);
+    cv::RNG rng(3);
+    rng.fill(texture, cv::RNG::UNIFORM, 1000, 30000);
+    for (int i = 0; i < 7; ++i) {
+        cv::Mat frame(kRows, kWidth, CV_16UC1, cv::Scalar(500));
+        texture.copyTo(frame.colRange(0, 250));
+        if (i == 0) {
+            frame(cv::Rect(20, 1, 10, 1)) -= 50;
+            frame(cv::Rect(200, 5, 10, 1)) -= 50;
+            frame(cv::Rect(280, 7, 10, 1)).setTo(450);
+        }
+        if (i == 1)
+            frame(cv::Rect(kWidth - 100, 2, 10, 1)).setTo(450);
+        WriteFrame(i, frame);
+    }
+    g_LeadMeniscusSearch.matchFlags.assign(1, true);
+    g_LeadMeniscusSearch.templateWidth = 100;  // a lead region of 300 columns
+    std::string error;
+    ASSERT_TRUE(Conduct(&error)) << error;
+    EXPECT_EQ(g_FractionationState.intensityProfile,
+              (std::vector<double>{0, 0, -1000, 0, 0, -1000, 0, 0, 0, 0}));
+    EXPECT_EQ(g_FractionationState.leadFrame.size(), cv::Size(300, kRows));
+}
