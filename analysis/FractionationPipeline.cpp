@@ -37,7 +37,7 @@ private:
 
 }  // namespace
 
-bool FractionationAnalysis(void* /*unused*/, CString folder, CString reportName, double& top, double& bottom,
+bool FractionationAnalysis(void* /*unused*/, std::string folder, std::string reportName, double& top, double& bottom,
                            std::string* error)
 {
     std::lock_guard<std::mutex> engine(AnalysisEngineLock());
@@ -46,19 +46,18 @@ bool FractionationAnalysis(void* /*unused*/, CString folder, CString reportName,
     ResetEngine();
     ExperimentDataSet data;
     EngineReset reset(data);
-    const std::string directory = folder.str();
     return RunGuardedStep(kFractionationAnalysisPrefix, error, [&] {
-        OpenExperimentFolder(data, directory);  // a folder without a log fails at the next step
+        OpenExperimentFolder(data, folder);  // a folder without a log fails at the next step
         if (!ParseCaptureLog(data, data.captureLogPath))
             return false;
         if (!ReadExperimentSettings(data, data.settingsFilePath, error))
             return false;
-        if (!DetectSplitLineFromLogs(data, directory, data.settingsFilePath, error))
+        if (!DetectSplitLineFromLogs(data, folder, data.settingsFilePath, error))
             return false;
-        if (!LeadMeniscusIndex(directory, data, error) || !TrailMeniscusIndex(directory, data, error) ||
+        if (!LeadMeniscusIndex(folder, data, error) || !TrailMeniscusIndex(folder, data, error) ||
             !CalculateSplitLine(data, error) || !CalculatePixelShiftPerFrame(data, error))
             return false;
-        const bool analysed = ConductFractionationAnalysis(directory, data.experimentName, reportName.str(), data, error);
+        const bool analysed = ConductFractionationAnalysis(folder, data.experimentName, reportName, data, error);
         top = g_FractionationState.topFraction;
         bottom = g_FractionationState.bottomFraction;
         return analysed;

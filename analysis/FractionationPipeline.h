@@ -7,8 +7,6 @@
 // whatever happened. Holds AnalysisEngineLock for the whole run, so a second
 // caller waits for the first.
 
-#include "platform/CString.h"
-
 #include <string>
 
 // True when the report was written. Once the analysis step has run, `top` and
@@ -16,5 +14,5 @@
 // a pipeline that stopped earlier does not write them. On failure *error
 // holds the failed step's message; a step that fails without one (a folder
 // without a capture log) leaves it as it was. `unused` is not read.
-bool FractionationAnalysis(void* unused, CString folder, CString reportName, double& top, double& bottom,
+bool FractionationAnalysis(void* unused, std::string folder, std::string reportName, double& top, double& bottom,
                            std::string* error);
