@@ -157,18 +157,16 @@ QWidget* ExperimentSettingsDlg::BuildHardware() {
     auto* layout = new QVBoxLayout(box);
     layout->addWidget(AddCheck("Tecan dual syringe pumps", id::InitializeTecanPumps, kCheckDelayMs));
     auto* pumpGrid = new QGridLayout;
-    AddEdit(pumpGrid, 0, 0, "Tecan: Min time between commands (ms)", id::PumpMinTimeBetweenCommands);
+    AddEdit(pumpGrid, 0, 0, "Tecan: Min time between commands (ms)", id::PumpMinTimeBetweenCommands)
+        ->setMinimumWidth(60);
     layout->addLayout(pumpGrid);
 
     auto* zaber = new QGroupBox("Zaber", box);
     auto* grid = new QGridLayout(zaber);
-    grid->addWidget(new QLabel("Focus", this), 0, 1);
-    grid->addWidget(new QLabel("X-Axis", this), 0, 2);
     auto* focus = AddCheck("Focus", id::InitializeZaber, kCheckDelayMs);
     auto* xAxis = AddCheck("X-Axis", id::InitializeZaberXAxis, kCheckDelayMs);
     connect(focus, &QCheckBox::clicked, this, &ExperimentSettingsDlg::OnStageStartupClicked);
     connect(xAxis, &QCheckBox::clicked, this, &ExperimentSettingsDlg::OnStageStartupClicked);
-    grid->addWidget(new QLabel("Start up", this), 1, 0);
     grid->addWidget(focus, 1, 1);
     grid->addWidget(xAxis, 1, 2);
     AddEdit(grid, 2, 0, "Device", id::ZaberFocusDeviceIndex);
