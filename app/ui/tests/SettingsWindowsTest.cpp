@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include <sys/stat.h>
 
@@ -14,7 +15,9 @@
 #include "app/tests/SettingsTestSupport.h"
 #include "app/ui/CartridgeDialogs.h"
 #include "app/ui/ExperimentSettingsDlg.h"
+#include "app/ui/MainFrame.h"
 #include "app/ui/ProfileEncryptionDlg.h"
+#include "app/ui/SettingsWindows.h"
 #include "devices/TecanCentris.h"
 #include "devices/ui/ZaberControlPanel.h"
 #include "platform/UiBridge.h"
@@ -280,6 +283,46 @@ TEST_F(CartridgeDialogsTest, CartridgeChoiceShowsThePresetAndReturnsTheChosenCod
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.m_nCartridgeTypeIndex, 3);
     EXPECT_STREQ(dialog.GetCartridgeTypeCode(), kCartridgeTypeCodes[3]);
+}
+
+}  // namespace
+
+namespace {
+
+// The main window's commands open the windows modally.
+TEST_F(SettingsWindowTest, MainWindowCommandsOpenTheSettingsWindows) {
+    Put(IniPath(), "[ExperimentSettings]\r\nImageCaptureCount=5\r\n");
+    CMainFrame frame;
+    bool created = false;
+    InstallSettingsWindows(frame.Commands(), &frame, [&created](const std::string&, CString&) {
+        created = true;
+        return true;
+    });
+    struct Case {
+        int command;
+        const char* title;
+        int closeWith;
+    };
+    const Case cases[] = {
+        {cmd::ExperimentSettings, "Experiment Settings", id::Done},
+        {cmd::EncryptedProfiles, "Profile Encryption", platform::IDOK},
+        {cmd::StartExperimentWorkflow, "Update Experiment Name", platform::IDCANCEL},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        std::string shown;
+        QTimer::singleShot(10, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            ASSERT_NE(dialog, nullptr);
+            shown = dialog->windowTitle().toStdString();
+            QMetaObject::invokeMethod(Tovanix::GetDlgItem(dialog, c.closeWith), "click");
+        });
+        EXPECT_TRUE(frame.OnCommand(c.command));
+        EXPECT_EQ(shown, c.title);
+    }
+    // A cancelled name starts nothing.
+    EXPECT_FALSE(created);
+    EXPECT_FALSE(theApp.m_bWorkflowRunning);
 }
 
 }  // namespace
