@@ -112,13 +112,6 @@ int64_t CalendarSeconds() {
     return std::chrono::duration_cast<std::chrono::seconds>(platform::GetClock().WallNow().time_since_epoch()).count();
 }
 
-// UTC system time as 100 ns units since 1601, divided by 10000.
-int64_t SystemTimeMs() {
-    SYSTEMTIME now;
-    GetSystemTime(&now);
-    return static_cast<int64_t>(platform::SystemTimeToFileTime100ns(now) / 10000);
-}
-
 }  // namespace
 
 std::vector<int> AllControlIds() {
@@ -938,6 +931,12 @@ void CustomerUI::OnScriptEndWatchTick() {
     m_bVisible = false;
     std::lock_guard<std::mutex> lock(m_csWindow);
     if (m_window) m_window->ShowWindow(false);
+}
+
+int64_t CustomerUI::SystemTimeMs() {
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    return static_cast<int64_t>(platform::SystemTimeToFileTime100ns(now) / 10000);
 }
 
 void CustomerUI::StartScriptTimer(uint32_t durationMs, bool countDown) {

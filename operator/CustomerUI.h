@@ -313,6 +313,9 @@ public:
     // time-out or the read error as its event.
     bool TriggerEventWhenPumpStopsMoving(int ipump, int timeout_sec, CString& error);
 
+    // UTC system time as 100 ns units since 1601, divided by 10000: the
+    // clock of the script timer.
+    static int64_t SystemTimeMs();
     // The script timer (the timer commands): starts or continues it.
     void StartScriptTimer(uint32_t durationMs, bool countDown);
 
