@@ -66,7 +66,13 @@ std::string ButtonSection(int buttonId) { return "ControlPanelButton_" + std::to
 
 std::string GetActivePanelName() { return Read(SelectorPath(), "ControlPanel", "ActiveControlPanel", "Default"); }
 
-std::string PanelPath(const std::string& name) { return ScriptsConsole::JoinFolder(PanelFolder(), name + kExtension); }
+std::string PanelPath(const std::string& name) {
+    // Panel names compare without regard to case, as they always did on the
+    // instrument's file system.
+    const std::string path = ScriptsConsole::JoinFolder(PanelFolder(), name + kExtension);
+    const std::string existing = platform::FindFileIgnoringCase(path);
+    return existing.empty() ? path : existing;
+}
 
 std::string GetActivePanelPath() { return PanelPath(GetActivePanelName()); }
 

@@ -36,6 +36,8 @@ std::string ButtonSection(int buttonId);
 // The active panel's name and file.
 std::string GetActivePanelName();
 std::string GetActivePanelPath();
+// The panel's file; an existing file whose name differs only in letter case
+// is that panel's file.
 std::string PanelPath(const std::string& name);
 
 // "%ld,%ld,%ld" as red + green * 256 + blue * 65536; 192,192,192 for

@@ -204,6 +204,10 @@ ControlPanelDlg::ControlPanelDlg(QWidget* parent) : QDialog(parent) {
         m_colors[i] = ControlPanel::kDefaultColor;
         auto* button = new ControlPanelButton(&m_colors[i], this);
         button->setFixedSize(112, 70);
+        // A hidden button keeps its place in the grid.
+        QSizePolicy policy = button->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        button->setSizePolicy(policy);
         Tovanix::SetDlgCtrlID(button, id);
         m_buttons[i] = button;
         buttons->addWidget(button, i / 5, i % 5);
