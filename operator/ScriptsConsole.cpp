@@ -89,7 +89,9 @@ std::string WithoutExtension(const std::string& fileName) {
 }
 
 bool rename_script_file(const std::string& oldName, const std::string& newName, std::string* error) {
-    const std::string oldPath = ScriptPath(oldName + ".scr");
+    // The list shows ".scr" in any letter case; the file is found the same way.
+    std::string oldPath = ScriptPath(oldName + ".scr");
+    if (const std::string existing = platform::FindFileIgnoringCase(oldPath); !existing.empty()) oldPath = existing;
     const std::string newPath = ScriptPath(newName + ".scr");
     if (!platform::FileExists(oldPath)) {
         *error = "rename_script_file () : Script file does not exist: " + oldPath;

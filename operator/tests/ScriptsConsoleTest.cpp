@@ -90,6 +90,11 @@ TEST_F(ScriptsConsoleTest, RenameRefusesAnExistingNameAndKeepsBothFiles) {
     ASSERT_TRUE(ScriptsConsole::rename_script_file("prime", "prime2.scr", &error)) << error;
     EXPECT_EQ(ReadText(root / "Scripts" / "prime2.scr.scr"), "prime");
     EXPECT_FALSE(fs::exists(root / "Scripts" / "prime.scr"));
+
+    // A script listed as "LOUD.SCR" renames as it is listed.
+    Write("Scripts/LOUD.SCR", "loud");
+    ASSERT_TRUE(ScriptsConsole::rename_script_file("LOUD", "quiet", &error)) << error;
+    EXPECT_EQ(ReadText(root / "Scripts" / "quiet.scr"), "loud");
 }
 
 TEST_F(ScriptsConsoleTest, DuplicateTakesTheFirstFreeSuffixAndDeleteRemoves) {
