@@ -26,6 +26,7 @@
 #include "imaging/ImageDoc.h"
 #include "imaging/ui/DocTemplate.h"
 #include "imaging/ui/LivePreview.h"
+#include "operator/ui/ScriptWindows.h"
 #include "platform/Folders.h"
 #include "platform/UiBridge.h"
 #include "platform/ui/QtUiBridge.h"
@@ -130,6 +131,7 @@ int main(int argc, char** argv) {
         return CreateNewExperiment(name.c_str(), error);
     });
     InstallScriptHooks();
+    InstallScriptWindows(frame.Commands(), &frame);
     frame.show();
 
     // Without a real instrument the program drives the virtual one.
