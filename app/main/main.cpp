@@ -23,6 +23,7 @@
 #include "devices/ui/DeviceWindows.h"
 #include "imaging/ImageDoc.h"
 #include "imaging/ui/DocTemplate.h"
+#include "operator/ui/PromptWindows.h"
 #include "platform/Folders.h"
 #include "platform/UiBridge.h"
 #include "platform/ui/QtUiBridge.h"
@@ -146,6 +147,7 @@ int main(int argc, char** argv) {
     ScopedImageDocTemplate installedImageDocTemplate(&imageDocTemplate);
     InstallImageWindowHooks(imageDocTemplate);
     InstallDeviceWindows(frame.Commands(), &frame);
+    const auto operatorPromptWindows = InstallOperatorPromptWindows(frame.Commands(), &frame);
     InstallScriptHooks();
     frame.show();
 
