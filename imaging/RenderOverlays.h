@@ -159,11 +159,15 @@ OverlayColour BrightnessTextColour(int32_t median, int32_t low, int32_t high);
 struct RunScreenRenderHooks {
     // The run screen's window exists and is visible.
     std::function<bool()> isVisible;
-    // The intensity control of the image type chosen on the screen.
+    // The intensity control of the image type checked on the screen (radio
+    // 1355 the second control, 1356 the third, otherwise the first); the
+    // renderer hands it the sampled values and takes its markers as the
+    // display window.
     std::function<Tovanix::IntensityControl*()> activeIntensityControl;
     // Invalidates (with erase) an area of the run screen.
     std::function<void(const RECT&)> invalidate;
-    // CustomerUI::UpdateFlowSplitText.
+    // CustomerUI::UpdateFlowSplitText, called after every drawing while the
+    // run screen's window exists.
     std::function<void(bool redraw)> updateFlowSplitText;
 };
 void SetRunScreenRenderHooks(RunScreenRenderHooks hooks);

@@ -248,8 +248,7 @@ void DrawProjectionRightSide(QPainter& painter, const ScreenMapping& mapping, co
     DeleteProjectionResults(peaks);
 }
 
-void DrawRegionsOfInterest(QPainter& painter, const ScreenMapping& mapping, const RenderRequest& request, CDC* dc) {
-    (void)dc;
+void DrawRegionsOfInterest(QPainter& painter, const ScreenMapping& mapping, const RenderRequest& request) {
     const cv::Mat& image = *request.m_pImage;
     if (ROIRect* active = g_pActiveROI) {
         const ROIRect roi = *active;
@@ -422,7 +421,7 @@ bool RenderImage(RenderRequest* request, CDC* dc) {
     const ZoomBox zoom = ComputeZoomBox(target, request->m_dViewLeft, request->m_dViewRight, request->m_dViewTop,
                                         request->m_dViewBottom, request->m_dLastClickX, request->m_dLastClickY);
     if (!g_HideROIOverlays) {
-        DrawRegionsOfInterest(painter, mapping, *request, dc);
+        DrawRegionsOfInterest(painter, mapping, *request);
     }
     if (!runScreen) {
         DrawZoomCentre(painter, zoom);
