@@ -102,7 +102,7 @@ TEST_F(LivePreviewTest, LiveButtonOpensTheStreamingPreviewAndClosesIt) {
     EXPECT_FALSE(LiveButtonPressed());
     EXPECT_TRUE(theApp.m_strLiveImageType.IsEmpty());
     ASSERT_TRUE(QTest::qWaitFor([&] { return docTemplate->GetDocuments().empty(); }, 5000));
-    QTest::qWait(400);  // a grab in progress may finish
+    QTest::qWait(1500);  // a grab in progress may finish
     const int after = Device().counters.grabs;
     QTest::qWait(400);
     EXPECT_EQ(Device().counters.grabs, after) << "no grabs without a preview";
@@ -140,7 +140,7 @@ TEST_F(LivePreviewTest, ClosingThePreviewWindowItselfEndsTheLiveView) {
     docTemplate->GetFrame(OnlyDocument())->close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return docTemplate->GetDocuments().empty(); }, 5000));
     EXPECT_FALSE(LiveButtonPressed());
-    QTest::qWait(400);
+    QTest::qWait(1500);  // a grab in progress may finish
     const int after = Device().counters.grabs;
     QTest::qWait(400);
     EXPECT_EQ(Device().counters.grabs, after);
