@@ -20,7 +20,9 @@
 #include "app/SuppliedFiles.h"
 #include "app/VelloraApp.h"
 #include "app/ui/MainFrame.h"
+#include "app/ui/SettingsWindows.h"
 #include "devices/ui/DeviceWindows.h"
+#include "imaging/ExperimentFolders.h"
 #include "imaging/ImageDoc.h"
 #include "imaging/ui/DocTemplate.h"
 #include "imaging/ui/LivePreview.h"
@@ -124,6 +126,9 @@ int main(int argc, char** argv) {
     CMultiDocTemplate imageDocTemplate(frame.mdiArea());
     ScopedImageDocTemplate installedImageDocTemplate(&imageDocTemplate);
     InstallDeviceWindows(frame.Commands(), &frame);
+    InstallSettingsWindows(frame.Commands(), &frame, [](const std::string& name, CString& error) {
+        return CreateNewExperiment(name.c_str(), error);
+    });
     InstallScriptHooks();
     frame.show();
 
