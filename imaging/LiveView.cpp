@@ -253,6 +253,8 @@ bool RunImageCaptureLiveView_low_level(CString& error) {
         if (typeIndex != lastChannel) {
             ReportChannelChange(typeIndex);
             lastChannel = typeIndex;
+            // The preview's title names the type it shows.
+            platform::RunOnUiThread([&typeName]() { theApp.m_strLiveImageType = typeName; });
         }
         const bool changed = used != loggedInterval || typeIndex != loggedChannel || exposure != loggedExposure;
         if (changed || repeats < kRepeatedLines - 1) {

@@ -5,7 +5,9 @@
 // in force, hands it to the live preview document and paces the frames,
 // while a small log (<data root>/LOG/YYYYMMDD_HHMMSS_LiveImageCapture.LOG)
 // records the pacing. The Live Image command opens the preview document and
-// wakes the thread; closing the preview document ends the run.
+// wakes the thread; closing the preview document ends the run. The preview
+// is titled with theApp.m_strLiveImageType, the name of the type it shows,
+// which the run sets on the user-interface thread.
 //
 // Pacing: the base interval is the camera model's RefreshPeriodMs; while the
 // per-type map holds any entry, the shown type's entry (0 when it has none)

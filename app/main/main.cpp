@@ -19,6 +19,7 @@
 #include "app/FrameHooks.h"
 #include "app/SuppliedFiles.h"
 #include "app/VelloraApp.h"
+#include "app/ui/CartridgeDialogs.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/SettingsWindows.h"
 #include "devices/ui/DeviceWindows.h"
@@ -142,7 +143,7 @@ int main(int argc, char** argv) {
         LogErrAndInfo(__FILE__, __LINE__, error.c_str());
         platform::ShowMessageBox(error, "Vellora", platform::MB_OK | platform::MB_ICONERROR);
     }
-    ScopedLiveView liveView(frame.Commands());
+    ScopedLiveView liveView(frame.Commands(), [&frame] { return ChooseCartridgeForLiveImage(&frame); });
 
     // Discovery probes every COM port, so it runs beside the user interface;
     // its messages reach the user through the bridge.

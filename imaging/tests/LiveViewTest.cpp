@@ -219,6 +219,7 @@ TEST_F(LiveViewTest, ChangingTheImageTypeEndsTheWaitAtOnceAndLogsTheNewType) {
     EXPECT_EQ(gfp - lastBf, 105 + 35);
 
     EXPECT_EQ(channels, std::vector<int>({1}));
+    EXPECT_EQ(theApp.m_strLiveImageType, "GFP") << "the preview's title follows the type";
     const auto history = LedHistory();
     ASSERT_FALSE(history.empty());
     EXPECT_EQ(history[history.size() - 2].second, 0x02) << "the last frame lit the GFP light";

@@ -14,10 +14,24 @@
 #include "imaging/ImageDoc.h"
 #include "imaging/LiveView.h"
 #include "imaging/ui/DocTemplate.h"
+#include "platform/Clock.h"
 #include "support/AppLogs.h"
 #include "support/Profile.h"
 
+uint32_t g_LastPreviewCloseTick = 0;
+
 namespace {
+
+// The two commands the image-type box posts to restart the live view arrive
+// within a few milliseconds; nobody closes and reopens it by hand that fast.
+constexpr uint32_t kRestartWindowMs = 100;
+
+LiveImageQuestion g_askFirst;
+
+bool CustomerScreenShown() {
+    const FrameHooks hooks = GetFrameHooks();
+    return hooks.customerUiVisible && hooks.customerUiVisible();
+}
 
 // The four LED lines; errors are not reported (the capture reports its own).
 void SwitchLedsOff() {
@@ -64,10 +78,13 @@ bool CloseLivePreview() {
 void CVelloraApp::OnLiveImage() {
     if (CloseLivePreview()) {
         m_strLiveImageType.Empty();
+        g_LastPreviewCloseTick = platform::GetTickCount();
         return;
     }
     CMultiDocTemplate* documents = m_pImageDocTemplate;
     if (!documents) return;
+    const bool restart = platform::GetTickCount() - g_LastPreviewCloseTick <= kRestartWindowMs;
+    if (!CustomerScreenShown() && !restart && g_askFirst && !g_askFirst()) return;
     SwitchLedsOff();
     CImageDoc* document = documents->OpenNewDocument();
     if (document) {
@@ -78,7 +95,8 @@ void CVelloraApp::OnLiveImage() {
     SwitchLedsOff();
 }
 
-ScopedLiveView::ScopedLiveView(CommandRouter& commands) : m_commands(commands) {
+ScopedLiveView::ScopedLiveView(CommandRouter& commands, LiveImageQuestion askFirst) : m_commands(commands) {
+    g_askFirst = std::move(askFirst);
     OpenCameraIfNone();
     LoadDigitalIOMapping();
     StartLiveViewThread();
@@ -95,6 +113,7 @@ ScopedLiveView::~ScopedLiveView() {
     hooks.closeLivePreview = nullptr;
     SetFrameHooks(hooks);
     m_commands.SetHandler(cmd::LiveImage, [] {});
+    g_askFirst = nullptr;
     // The thread may be waiting for a call it queued onto this thread.
     StopLiveViewThread([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
 }

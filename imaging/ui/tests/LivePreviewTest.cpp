@@ -60,7 +60,10 @@ protected:
         docTemplate = std::make_unique<CMultiDocTemplate>(area.get());
         installed = std::make_unique<ScopedImageDocTemplate>(docTemplate.get());
         AddMainFrameRules(router);
-        live = std::make_unique<ScopedLiveView>(router);
+        live = std::make_unique<ScopedLiveView>(router, [this] {
+            ++questions;
+            return answer;
+        });
     }
 
     void TearDown() override {
@@ -70,6 +73,7 @@ protected:
         area.reset();
         ImageTypeBox::TextChanged("");
         theApp.m_strLiveImageType.Empty();
+        SetFrameHooks({});
         platform::SetUiBridge(&ui);
         platform::SetClock(&clock);
         capturetest::VirtualCaptureTest::TearDown();
@@ -87,6 +91,8 @@ protected:
     bool LiveButtonPressed() const { return router.State(cmd::LiveImage).checked; }
 
     platform::QtUiBridge bridge;
+    int questions = 0;
+    bool answer = true;
     CommandRouter router;
     std::unique_ptr<QMdiArea> area;
     std::unique_ptr<CMultiDocTemplate> docTemplate;
@@ -156,6 +162,42 @@ TEST_F(LivePreviewTest, ClosingThePreviewWindowItselfEndsTheLiveView) {
     EXPECT_FALSE(LiveButtonPressed());
     EXPECT_TRUE(GrabbingStops());
     EXPECT_FALSE(AnyLedLit());
+}
+
+TEST_F(LivePreviewTest, CartridgeQuestionComesFirstExceptOnARestartOrWithTheRunScreenShown) {
+    answer = false;
+    ASSERT_TRUE(router.Execute(cmd::LiveImage));
+    EXPECT_EQ(questions, 1);
+    EXPECT_TRUE(docTemplate->GetDocuments().empty()) << "cancelled: no preview";
+    EXPECT_FALSE(LiveButtonPressed());
+
+    answer = true;
+    ASSERT_TRUE(router.Execute(cmd::LiveImage));
+    EXPECT_EQ(questions, 2);
+    ASSERT_NE(OnlyDocument(), nullptr);
+
+    // Closed and reopened at once (the image-type box's restart): no question.
+    ASSERT_TRUE(router.Execute(cmd::LiveImage));
+    ASSERT_TRUE(router.Execute(cmd::LiveImage));
+    EXPECT_EQ(questions, 2);
+    EXPECT_TRUE(LiveButtonPressed());
+
+    // Closed, and opened again later by hand: asked again, unless the run
+    // screen is shown.
+    ASSERT_TRUE(router.Execute(cmd::LiveImage));
+    QTest::qWait(150);
+    FrameHooks hooks = GetFrameHooks();
+    hooks.customerUiVisible = [] { return true; };
+    SetFrameHooks(hooks);
+    ASSERT_TRUE(router.Execute(cmd::LiveImage));
+    EXPECT_EQ(questions, 2);
+    ASSERT_TRUE(router.Execute(cmd::LiveImage));
+    QTest::qWait(150);
+    hooks.customerUiVisible = [] { return false; };
+    SetFrameHooks(hooks);
+    ASSERT_TRUE(router.Execute(cmd::LiveImage));
+    EXPECT_EQ(questions, 3);
+    EXPECT_TRUE(LiveButtonPressed());
 }
 
 }  // namespace
