@@ -3,6 +3,7 @@
 #include "analysis/AnalysisEngineState.h"
 #include "analysis/AnalysisStepGuard.h"
 #include "analysis/ExperimentFolder.h"
+#include "analysis/OrderedSearch.h"
 #include "platform/Files.h"
 #include "support/AppLogs.h"
 
@@ -74,6 +75,13 @@ bool MatchAny(const MeniscusSearchState& state, const cv::Mat& frame, int diviso
     return false;
 }
 
+// The best match of one frame.
+struct Match {
+    int column = 0;
+    int columns = 0;
+    int frameColumns = 0;
+};
+
 }  // namespace
 
 bool LeadMeniscusIndex(std::string folder, ExperimentDataSet data, std::string* error)
@@ -88,16 +96,21 @@ bool LeadMeniscusIndex(std::string folder, ExperimentDataSet data, std::string* 
         state.frameIndex = 0.0;
         state.matchX = 0.0;
         state.templateWidth = 0.0;
-        for (int i = n / 4 - 1; i >= 0; --i) {
+        // Candidates from frame n/4 - 1 back to frame 0; the first that matches wins.
+        std::vector<Match> matches(static_cast<size_t>(std::max(0, n / 4)));
+        const int found = FindFirstInOrder(n / 4, [&](int k) {
+            const int i = n / 4 - 1 - k;
             const cv::Mat frame = PrepareFrame(folder, data.frames[static_cast<size_t>(i)], data, s);
-            int column = 0, columns = 0;
-            if (MatchAny(state, frame, s, 0.6, column, columns)) {
-                state.matchFlags[static_cast<size_t>(i)] = true;
-                state.frameIndex = i;
-                state.matchX = column * s;
-                state.templateWidth = columns * s;
-                break;
-            }
+            Match& match = matches[static_cast<size_t>(k)];
+            return MatchAny(state, frame, s, 0.6, match.column, match.columns);
+        });
+        if (found >= 0) {
+            const int i = n / 4 - 1 - found;
+            const Match& match = matches[static_cast<size_t>(found)];
+            state.matchFlags[static_cast<size_t>(i)] = true;
+            state.frameIndex = i;
+            state.matchX = match.column * s;
+            state.templateWidth = match.columns * s;
         }
         return true;
     });
@@ -116,17 +129,21 @@ bool TrailMeniscusIndex(std::string folder, ExperimentDataSet data, std::string*
         state.distanceToRightEdge = 0.0;
         state.frameIndex = n - 1;
         state.templateWidth = 0.0;
-        for (int i = n - n / 2; i < n; ++i) {
-            const cv::Mat frame = PrepareFrame(folder, data.frames[static_cast<size_t>(i)], data, s);
-            int column = 0, columns = 0;
-            if (MatchAny(state, frame, s, 0.65, column, columns)) {
-                state.found = true;
-                state.matchX = column * s;
-                state.distanceToRightEdge = frame.cols * s - state.matchX;
-                state.frameIndex = i;
-                state.templateWidth = static_cast<int>(columns * s / 1.5);
-                break;
-            }
+        // Candidates from frame n - n/2 forward; the first that matches wins.
+        std::vector<Match> matches(static_cast<size_t>(n / 2));
+        const int found = FindFirstInOrder(n / 2, [&](int k) {
+            const cv::Mat frame = PrepareFrame(folder, data.frames[static_cast<size_t>(n - n / 2 + k)], data, s);
+            Match& match = matches[static_cast<size_t>(k)];
+            match.frameColumns = frame.cols;
+            return MatchAny(state, frame, s, 0.65, match.column, match.columns);
+        });
+        if (found >= 0) {
+            const Match& match = matches[static_cast<size_t>(found)];
+            state.found = true;
+            state.matchX = match.column * s;
+            state.distanceToRightEdge = match.frameColumns * s - state.matchX;
+            state.frameIndex = n - n / 2 + found;
+            state.templateWidth = static_cast<int>(match.columns * s / 1.5);
         }
         return true;
     });

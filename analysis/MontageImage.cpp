@@ -11,6 +11,9 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <thread>
 #include <numeric>
 #include <stdexcept>
 #include <vector>
@@ -37,17 +40,16 @@ public:
                                  static_cast<int>(m_data.rotationCentreY), gain);
     }
 
-    void LoadTiles(const FrameRecord& frame, int firstColumn, int endColumn)
+    void LoadTiles(const FrameRecord& frame, int firstColumn, int endColumn, MontageTiles& tiles = g_MontageTiles)
     {
-        Load(g_MontageTiles.brightField, frame.brightFieldFile, firstColumn, endColumn,
+        Load(tiles.brightField, frame.brightFieldFile, firstColumn, endColumn,
              ExposureGain(m_data.meanBrightFieldExposure, frame.brightFieldExposure));
         if (m_settings.useChannel1)
-            Load(g_MontageTiles.channel1, frame.channel1File, firstColumn, endColumn,
+            Load(tiles.channel1, frame.channel1File, firstColumn, endColumn,
                  ExposureGain(m_data.meanChannel1Exposure, frame.channel1Exposure));
         if (m_settings.useChannel2)
-            Load(g_MontageTiles.channel2, frame.channel2File, firstColumn, endColumn,
+            Load(tiles.channel2, frame.channel2File, firstColumn, endColumn,
                  ExposureGain(m_data.meanChannel2Exposure, frame.channel2Exposure));
-        m_lastFile = frame.brightFieldFile;
     }
 
     // The reference frame's illumination profile across the given columns.
@@ -66,18 +68,18 @@ public:
         m_work.reference = fitted.empty() ? 0.0 : *std::max_element(fitted.begin(), fitted.end());
     }
 
-    void FlattenTiles()
+    void FlattenTiles(MontageTiles& tiles = g_MontageTiles) const
     {
         const auto flatten = [&](cv::Mat& tile) {
             cv::Mat flat;
             NormaliseColumnsByProfile(m_work.reference, flat, std::vector<double>(m_work.fitted), tile);
             tile = flat;
         };
-        flatten(g_MontageTiles.brightField);
+        flatten(tiles.brightField);
         if (m_settings.useChannel1)
-            flatten(g_MontageTiles.channel1);
+            flatten(tiles.channel1);
         if (m_settings.useChannel2)
-            flatten(g_MontageTiles.channel2);
+            flatten(tiles.channel2);
     }
 
     void KeepColumns(int endColumn)
@@ -90,19 +92,76 @@ public:
             keep(g_MontageTiles.channel2);
     }
 
-    cv::Mat Compose()
+    cv::Mat Compose(const FrameRecord& frame, const MontageTiles& tiles = g_MontageTiles) const
     {
         cv::Mat picture;
-        if (!ComposeFalseColourFrame(m_settings, g_MontageTiles.brightField, g_MontageTiles.channel1,
-                                     g_MontageTiles.channel2, picture))
-            throw std::runtime_error("a frame cannot be composed: " + m_lastFile);
+        if (!ComposeFalseColourFrame(m_settings, tiles.brightField, tiles.channel1, tiles.channel2, picture))
+            throw std::runtime_error("a frame cannot be composed: " + frame.brightFieldFile);
         return picture;
     }
 
-    void Append(cv::Mat& montage)
+    // Joins the strip to the montage's right end. The join reads and changes
+    // only the last columns, so the finished part is set aside instead of
+    // being copied again at every join.
+    void Append(cv::Mat& strip, cv::Mat& montage)
     {
-        cv::Mat strip = Compose();
+        const int keep = 2 * kOverlap;
+        if (montage.cols > keep) {
+            m_done.push_back(montage.colRange(0, montage.cols - keep).clone());
+            montage = montage.colRange(montage.cols - keep, montage.cols).clone();
+        }
         CrossFadeJoin(m_work, strip, montage);
+    }
+
+    // The whole montage from the parts set aside and the last part.
+    cv::Mat Finish(const cv::Mat& montage)
+    {
+        if (m_done.empty())
+            return montage;
+        m_done.push_back(montage);
+        cv::Mat whole;
+        cv::hconcat(m_done, whole);
+        m_done.clear();
+        return whole;
+    }
+
+    // The flattened, composed strips of frames first..end-1, columns
+    // firstColumn..W. Frames are independent, so they are loaded on several
+    // threads; the first failure (in frame order) is raised.
+    std::vector<cv::Mat> Strips(int first, int end, int firstColumn)
+    {
+        const int count = std::max(0, end - first);
+        std::vector<cv::Mat> strips(static_cast<size_t>(count));
+        std::vector<MontageTiles> tiles(static_cast<size_t>(count));
+        std::vector<std::exception_ptr> failures(static_cast<size_t>(count));
+        std::atomic<int> next{0};
+        const auto work = [&] {
+            for (int k = next++; k < count; k = next++) {
+                const size_t at = static_cast<size_t>(k);
+                const FrameRecord& frame = m_data.frames[static_cast<size_t>(first + k)];
+                try {
+                    LoadTiles(frame, firstColumn, m_data.imageWidth, tiles[at]);
+                    FlattenTiles(tiles[at]);
+                    strips[at] = Compose(frame, tiles[at]);
+                } catch (...) {
+                    failures[at] = std::current_exception();
+                }
+            }
+        };
+        const int threads = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 4);
+        std::vector<std::thread> workers;
+        for (int t = 1; t < std::min(threads, count); ++t)
+            workers.emplace_back(work);
+        work();
+        for (std::thread& worker : workers)
+            worker.join();
+        for (const std::exception_ptr& failure : failures) {
+            if (failure)
+                std::rethrow_exception(failure);
+        }
+        if (count > 0)
+            g_MontageTiles = tiles.back();
+        return strips;
     }
 
     MontageWork& Work() { return m_work; }
@@ -112,7 +171,7 @@ private:
     const ExperimentDataSet& m_data;
     const ChannelDisplaySettings& m_settings;
     MontageWork m_work;
-    std::string m_lastFile;
+    std::vector<cv::Mat> m_done;
 };
 
 void WriteOrLog(const std::string& path, const cv::Mat& picture)
@@ -160,19 +219,19 @@ bool CreateMontageImage(std::string folder, ExperimentDataSet data, ChannelDispl
             builder.LoadTiles(data.frames[static_cast<size_t>(lead)], 0, width - shift);
             builder.FitReferenceProfile(stripStart, width);
         }
-        cv::Mat montage = builder.Compose();
+        cv::Mat montage = builder.Compose(data.frames[static_cast<size_t>(lead)]);
 
-        for (int i = lead; i < trail; ++i) {
-            builder.LoadTiles(data.frames[static_cast<size_t>(i)], stripStart, width);
-            builder.FlattenTiles();
-            builder.Append(montage);
-        }
+        for (cv::Mat& strip : builder.Strips(lead, trail, stripStart))
+            builder.Append(strip, montage);
         if (g_TrailMeniscusSearch.found) {
             const double toEdge = g_TrailMeniscusSearch.distanceToRightEdge;
             const int first = shift > toEdge ? stripStart : static_cast<int>(width - toEdge - kOverlap);
-            builder.LoadTiles(data.frames[static_cast<size_t>(trail)], first, width);
-            builder.Append(montage);
+            const FrameRecord& frame = data.frames[static_cast<size_t>(trail)];
+            builder.LoadTiles(frame, first, width);
+            cv::Mat strip = builder.Compose(frame);
+            builder.Append(strip, montage);
         }
+        montage = builder.Finish(montage);
 
         const int row = static_cast<int>(g_FlowGeometry.splitRow);
         cv::line(montage, cv::Point(0, row), cv::Point(montage.cols, row), cv::Scalar(255, 0, 0), 3, cv::LINE_8, 0);

@@ -15,6 +15,8 @@ bool CreateMontage(void* /*owner*/, std::string folder, int includeChannel1, int
                    std::string montageName, std::string* error)
 {
     std::lock_guard<std::mutex> engine(AnalysisEngineLock());
+    // The searches add to their template lists: start from fresh ones.
+    ResetMeniscusSearches();
     ExperimentDataSet data;
     const bool result = RunGuardedStep(kCreateMontagePrefix, error, [&] {
         OpenExperimentFolder(data, folder);  // a folder without a log fails at the next step

@@ -193,3 +193,27 @@ TEST_F(VideoWritersTest, FourChannelVideoHasAFramePerBrightFieldImage)
 }
 
 }  // namespace
+
+namespace {
+
+// A range other than the full scale stretches 16-bit images before they
+// become frames; the full scale writes them as read (their high byte).
+TEST_F(VideoWritersTest, RangeOfTheToolStretchesSixteenBitFrames)
+{
+    const auto names = Series("level", 2, 2000);
+    Tovanix::String error;
+    const fs::path plain = folder / "plain.avi";
+    const fs::path stretched = folder / "stretched.avi";
+    ASSERT_TRUE(Tovanix::CreateVideo(plain.string(), folder.string(), names, 5.0, nullptr, nullptr, &error));
+    ASSERT_TRUE(
+        Tovanix::CreateVideo(stretched.string(), folder.string(), names, 5.0, nullptr, nullptr, &error, 0, 4000));
+    cv::Mat a, b;
+    cv::VideoCapture(plain.string()).read(a);
+    cv::VideoCapture(stretched.string()).read(b);
+    ASSERT_FALSE(a.empty());
+    ASSERT_FALSE(b.empty());
+    EXPECT_NEAR(a.at<cv::Vec3b>(24, 32)[1], 7, 3);
+    EXPECT_NEAR(b.at<cv::Vec3b>(24, 32)[1], 128, 4);
+}
+
+}  // namespace

@@ -99,14 +99,18 @@ TEST_F(RecordedExperimentAnalysisTest, MenisciAndSplitLineAreFoundWhereTheInstru
         cv::Mat image = cv::imread(ResolveExperimentImagePath(recorded.folder.string(), truth.brightFieldFile),
                                    cv::IMREAD_GRAYSCALE);
         ASSERT_FALSE(image.empty());
-        int offset = 0;
-        double rotation = 1, centreX = 0, centreY = 0;
-        ASSERT_TRUE(FindSplitLine(image, data.pixelsPerMm, data.upperChannelRow, data.lowerChannelRowEnd,
-                                  data.cartridgeCodePrefix, offset, rotation, centreX, centreY));
-        const int middle = static_cast<int>((data.upperChannelRow + data.lowerChannelRowEnd - 1) * 0.5);
-        EXPECT_NEAR(offset, std::lround(truth.splitRow) - middle, 1) << truth.brightFieldFile;
-        EXPECT_NEAR(rotation, 0.0, 1e-3);
-        EXPECT_NEAR(centreY, std::lround(truth.splitRow) - 20, 2);
+        // The cartridge of the run, and a run whose log names no cartridge.
+        for (const std::string cartridge : {data.cartridgeCodePrefix, std::string()}) {
+            cv::Mat copy = image.clone();
+            int offset = 0;
+            double rotation = 1, centreX = 0, centreY = 0;
+            ASSERT_TRUE(FindSplitLine(copy, data.pixelsPerMm, data.upperChannelRow, data.lowerChannelRowEnd, cartridge,
+                                      offset, rotation, centreX, centreY));
+            const int middle = static_cast<int>((data.upperChannelRow + data.lowerChannelRowEnd - 1) * 0.5);
+            EXPECT_NEAR(offset, std::lround(truth.splitRow) - middle, 1) << truth.brightFieldFile;
+            EXPECT_NEAR(rotation, 0.0, 1e-3);
+            EXPECT_NEAR(centreY, std::lround(truth.splitRow) - 20, 2);
+        }
         measured = true;
     }
     EXPECT_TRUE(measured) << "the plan has a frame that the plug fills";
