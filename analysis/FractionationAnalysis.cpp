@@ -13,12 +13,13 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
-#include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace {
 
-// The lead meniscus's texture and the wedge below it reach this many rows and
-// columns beyond the contour's first point.
+// The wedge cleared left of the lead meniscus: in its rows r = 0 .. 174 the
+// columns up to the meniscus contour's first point + 175 - r.
 constexpr int kLeadWedge = 175;
 constexpr int kMinimumStrips = 5;
 
@@ -64,7 +65,8 @@ bool LoadStrips(const std::string& folder, const ExperimentDataSet& data, int fi
         if (errors[static_cast<size_t>(i)])
             std::rethrow_exception(errors[static_cast<size_t>(i)]);
         if (strips[static_cast<size_t>(i)].empty()) {
-            unreadable = ResolveExperimentImagePath(folder, data.frames[static_cast<size_t>(first + i)].brightFieldFile);
+            const FrameRecord& frame = data.frames[static_cast<size_t>(first + i)];
+            unreadable = ResolveExperimentImagePath(folder, frame.brightFieldFile);
             return false;
         }
     }

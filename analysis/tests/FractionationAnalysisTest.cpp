@@ -130,6 +130,17 @@ TEST_F(FractionationAnalysisTest, NewColumnsOfEachFrameAreSummed)
     EXPECT_EQ(g_FractionationState.topFraction, 0.0);
     EXPECT_EQ(g_FractionationState.bottomFraction, 0.0);
     EXPECT_TRUE(fs::exists(folder / "Report.txt"));
+
+    // A lead meniscus whose mask holds no region (an even strip) leaves the
+    // lead strip unmasked.
+    Reset();
+    g_LeadMeniscusSearch.matchFlags.assign(1, true);
+    g_LeadMeniscusSearch.templateWidth = 100;
+    g_TrailMeniscusSearch.frameIndex = 6;
+    g_FlowGeometry.pixelShiftPerFrame = 100;
+    ASSERT_TRUE(Conduct(&error)) << error;
+    EXPECT_EQ(g_FractionationState.intensityProfile,
+              (std::vector<double>{0, -1000, -1000, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST_F(FractionationAnalysisTest, TrailMeniscusInTheLastFramesNewColumns)

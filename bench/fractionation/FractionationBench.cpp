@@ -132,8 +132,8 @@ void BM_FractionationSteps(benchmark::State& state)
         splitLine += Seconds([&] { return DetectSplitLineFromLogs(data, folder, data.settingsFilePath, &error); }, ok);
         lead += Seconds([&] { return LeadMeniscusIndex(folder, data, &error); }, ok);
         trail += Seconds([&] { return TrailMeniscusIndex(folder, data, &error); }, ok);
-        geometry += Seconds([&] { return CalculateSplitLine(data, &error) && CalculatePixelShiftPerFrame(data, &error); },
-                            ok);
+        geometry += Seconds(
+            [&] { return CalculateSplitLine(data, &error) && CalculatePixelShiftPerFrame(data, &error); }, ok);
         analysis += Seconds(
             [&] { return ConductFractionationAnalysis(folder, data.experimentName, "Fractions", data, &error); }, ok);
         if (!ok)
