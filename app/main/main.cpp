@@ -26,6 +26,8 @@
 #include "imaging/ImageDoc.h"
 #include "imaging/ui/DocTemplate.h"
 #include "imaging/ui/LivePreview.h"
+#include "operator/ui/ScriptWindows.h"
+#include "operator/ui/PromptWindows.h"
 #include "platform/Folders.h"
 #include "platform/UiBridge.h"
 #include "platform/ui/QtUiBridge.h"
@@ -129,7 +131,9 @@ int main(int argc, char** argv) {
     InstallSettingsWindows(frame.Commands(), &frame, [](const std::string& name, CString& error) {
         return CreateNewExperiment(name.c_str(), error);
     });
+    const auto operatorPromptWindows = InstallOperatorPromptWindows(frame.Commands(), &frame);
     InstallScriptHooks();
+    InstallScriptWindows(frame.Commands(), &frame);
     frame.show();
 
     // Without a real instrument the program drives the virtual one.
