@@ -4,6 +4,7 @@
 
 #include "app/CartridgeTypes.h"
 #include "app/ExperimentSettingsForm.h"
+#include "app/FlowSplit.h"
 #include "app/VelloraApp.h"
 #include "support/String.h"
 
@@ -38,6 +39,18 @@ bool ApplyCartridgeChoice(int index, CString& error) {
     return ImposeCartridgeTypeOffsets(theApp.m_strIniPath, code, error);
 }
 
+bool ResetFlowSplitToTheMiddle() {
+    bool reset = false;
+    UpdateFlowSplit([&reset](FlowSplitValues& values) {
+        // Like any split value, the middle must lie within the allowed range.
+        if (values.FlowSplitMin > 0 || values.FlowSplitMax < 0) return;
+        values.FlowSplitFraction = FlowSplitFractionFromValue(0);
+        values.FlowSplitChanged = true;
+        reset = true;
+    });
+    return reset;
+}
+
 ExperimentNameCheck CheckExperimentName(std::string& name, std::string& message) {
     const std::string cleaned = CleanFileName(name);
     if (Tovanix::String::CompareNoCase(cleaned.c_str(), name.c_str()) != 0) {
@@ -56,6 +69,7 @@ ExperimentNameCheck CheckExperimentName(std::string& name, std::string& message)
 
 bool AcceptExperimentName(const std::string& name, int cartridgeIndex, const ExperimentCreator& create,
                           CString& cartridgeError, CString& createError) {
+    ResetFlowSplitToTheMiddle();
     ApplyCartridgeChoice(cartridgeIndex, cartridgeError);
     if (!create) {
         createError = "AcceptExperimentName() : experiments cannot be created yet.";

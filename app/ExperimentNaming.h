@@ -41,6 +41,11 @@ enum class ExperimentNameCheck {
 // examined, however long the name.
 ExperimentNameCheck CheckExperimentName(std::string& name, std::string& message);
 
+// Puts the flow split back to the middle of the channel (split value 0,
+// fraction 0.5), so the run screen draws it there next time; false, changing
+// nothing, while the allowed split range leaves out the middle.
+bool ResetFlowSplitToTheMiddle();
+
 // Makes the experiment folder of a name (the imaging layer installs the
 // real one at start-up).
 using ExperimentCreator = std::function<bool(const std::string& name, CString& error)>;

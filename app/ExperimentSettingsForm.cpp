@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "app/ExposureLimits.h"
 #include "app/VelloraApp.h"
-#include "devices/Camera.h"
 #include "support/EncryptedProfile.h"
 #include "support/Profile.h"
 #include "support/ShellUtils.h"
@@ -25,8 +25,6 @@ constexpr const char* kZaber = "Zaber";
 constexpr int kEditBufferSize = 1024;
 constexpr int kCheckBufferSize = 10;
 
-constexpr int32_t kDefaultMinExposureUs = 29;
-constexpr int32_t kDefaultMaxExposureUs = 1000000;
 constexpr int64_t kMaxPumpGapMs = 2000;
 
 const char* const kZaberIndexMessage[] = {
@@ -246,11 +244,7 @@ bool SaveFileNameField(const char* key, const std::string& text, const char* set
 
 bool SaveExposureField(const char* key, const std::string& text, const char* settingsFile, CString& error,
                        std::vector<std::string>* unwritten) {
-    if (!text.empty()) {
-        const int64_t value = ParseSettingsInteger(text);
-        const int32_t exposure = value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : static_cast<int32_t>(value);
-        if (!CheckExposureAgainstCameraLimits(exposure, error)) return false;
-    }
+    if (!text.empty() && !CheckExposureAgainstCameraLimits(ParseSettingsInteger(text), error)) return false;
     Write(kExperiment, key, text, settingsFile, unwritten);
     return true;
 }
@@ -280,34 +274,6 @@ void SaveStageSettings(const ExperimentSettingsValues& values, const char* setti
         CString error;
         if (!SaveField(field, values, settingsFile, {}, error, unwritten)) messages.push_back(error.str());
     }
-}
-
-bool CheckExposureAgainstCameraLimits(int32_t exposureUs, CString& error) {
-    int32_t minimum = kDefaultMinExposureUs;
-    int32_t maximum = kDefaultMaxExposureUs;
-    CString model;
-    CString modelError;
-    Camera* camera = theApp.m_pCamera;
-    if (camera && camera->IsInitialized() && camera->GetModelName(&model, &modelError)) {
-        CString section;
-        section.Format("%s Settings", model.GetString());
-        const int64_t min = ParseSettingsInteger(ReadValue(section, "min_exposure_us", "29", 32, g_IniPath));
-        const int64_t max = ParseSettingsInteger(ReadValue(section, "max_exposure_us", "1000000", 32, g_IniPath));
-        // Limits that make no sense fall back to the defaults.
-        if (min >= 3 && max >= 1000 && max <= 10000000 && min < max) {
-            minimum = static_cast<int32_t>(min);
-            maximum = static_cast<int32_t>(max);
-        }
-    }
-    if (exposureUs < minimum) {
-        error.Format("exposure must be at least %ld us", static_cast<long>(minimum));
-        return false;
-    }
-    if (exposureUs > maximum) {
-        error.Format("exposure must be no more than %ld us", static_cast<long>(maximum));
-        return false;
-    }
-    return true;
 }
 
 std::string MainSettingsFileOfDataRoot(const char* dataRoot) {

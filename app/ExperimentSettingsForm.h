@@ -126,11 +126,6 @@ bool SavePumpSettings(const std::string& text, const char* settingsFile, const P
 void SaveStageSettings(const ExperimentSettingsValues& values, const char* settingsFile,
                        std::vector<std::string>& messages, std::vector<std::string>* unwritten = nullptr);
 
-// Whether an exposure in microseconds is within the open camera's limits
-// ([<model> Settings] min_exposure_us and max_exposure_us of the main
-// settings file when they make sense), else within 29 to 1,000,000.
-bool CheckExposureAgainstCameraLimits(int32_t exposureUs, CString& error);
-
 // The text with every character that a file name may not hold replaced by
 // '_'; every character is examined, however long the text.
 std::string CleanFileName(const std::string& text);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/CartridgeTypes.h"
+#include "app/FlowSplit.h"
 #include "app/SuppliedFiles.h"
 #include "app/tests/AppTestSupport.h"
 #include "app/tests/SettingsTestSupport.h"
@@ -82,6 +83,7 @@ protected:
         ASSERT_TRUE(LoadCartridgeTypes(loadError)) << loadError.str();
     }
     void TearDown() override {
+        ResetFlowSplit();
         g_CartridgeTypes.RemoveAll();
         theApp.m_strCartridgeTypeCode = "";
         DataRootTest::TearDown();
@@ -96,9 +98,13 @@ TEST_F(AcceptExperimentNameTest, TheChosenCartridgeIsImposedBeforeTheExperimentI
         cartridgeAtCreation = Value("ExperimentSettings", "Barcode", IniPath());
         return true;
     };
+    SetFlowSplitFraction(0.58);
+    SetFlowSplitChanged(false);
     CString cartridgeError;
     CString createError;
     ASSERT_TRUE(AcceptExperimentName("Run_1", 2, create, cartridgeError, createError));
+    EXPECT_DOUBLE_EQ(GetFlowSplit().FlowSplitFraction, 0.5);
+    EXPECT_TRUE(GetFlowSplit().FlowSplitChanged);
     EXPECT_TRUE(cartridgeError.IsEmpty()) << cartridgeError.str();
     EXPECT_EQ(createdName, "Run_1");
     EXPECT_EQ(cartridgeAtCreation, kCartridgeTypeCodes[2]);
@@ -116,6 +122,18 @@ TEST_F(AcceptExperimentNameTest, ACreationFailureIsHandedBack) {
     EXPECT_FALSE(AcceptExperimentName("Run_2", 0, failing, cartridgeError, createError));
     EXPECT_EQ(createError.str(), "CreateNewExperiment() - no room");
     EXPECT_STREQ(theApp.m_strCartridgeTypeCode.c_str(), kCartridgeTypeCodes[0]);
+}
+
+TEST(ExperimentNaming, TheFlowSplitGoesBackToTheMiddleOnlyWhenItsRangeHoldsIt) {
+    SetFlowSplitFraction(0.42);
+    EXPECT_TRUE(ResetFlowSplitToTheMiddle());
+    EXPECT_DOUBLE_EQ(GetFlowSplit().FlowSplitFraction, 0.5);
+
+    ASSERT_TRUE(SetFlowSplitRange(5, 20));
+    SetFlowSplitFraction(0.6);
+    EXPECT_FALSE(ResetFlowSplitToTheMiddle());
+    EXPECT_DOUBLE_EQ(GetFlowSplit().FlowSplitFraction, 0.6);
+    ResetFlowSplit();
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "app/ExperimentSettingsForm.h"
+#include "app/ExposureLimits.h"
 
 #include <gtest/gtest.h>
 
