@@ -26,6 +26,7 @@
 #include "imaging/ImageDoc.h"
 #include "imaging/ui/DocTemplate.h"
 #include "imaging/ui/LivePreview.h"
+#include "operator/ui/ScriptWindows.h"
 #include "operator/ui/PromptWindows.h"
 #include "platform/Folders.h"
 #include "platform/UiBridge.h"
@@ -132,6 +133,7 @@ int main(int argc, char** argv) {
     });
     const auto operatorPromptWindows = InstallOperatorPromptWindows(frame.Commands(), &frame);
     InstallScriptHooks();
+    InstallScriptWindows(frame.Commands(), &frame);
     frame.show();
 
     // Without a real instrument the program drives the virtual one.
