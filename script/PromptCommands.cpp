@@ -60,7 +60,8 @@ bool RequireCloseAfterString(const char* arguments, const char* cursor, CString&
 // The result of one modal prompt.
 struct PromptAnswer {
     bool cancelled = true;
-    std::string text;  // the typed value, or the custom button
+    std::string text;  // the typed value, or a scripted answer's custom button
+    int button = -1;   // the custom button the window reports
 };
 
 // Asks the answer script of the bridge first, then the operator's window.
@@ -107,20 +108,20 @@ bool ReadPromptAndMessage(const char*& cursor, Tovanix::String& text, std::vecto
 }
 
 // The button of a custom prompt named by a scripted answer: its number, or
-// one of the first four labels.
+// else one of the first four labels; 0 (no button) for anything else.
 int CustomButtonFromAnswer(const std::string& answer, const std::string& labels)
 {
     Tovanix::String list(labels.c_str());
     std::unique_ptr<Tovanix::String[]> fields;
-    const int32_t count = list.Split(fields, ';');
-    for (int32_t i = 0; i < count && i < 4; ++i) {
+    const int32_t shown = std::min<int32_t>(list.Split(fields, ';'), 4);
+    char* end = nullptr;
+    const long number = std::strtol(answer.c_str(), &end, 10);
+    if (end != answer.c_str() && *end == '\0')
+        return number >= 0 && number <= shown ? static_cast<int>(number) : 0;
+    for (int32_t i = 0; i < shown; ++i) {
         if (answer == fields[static_cast<size_t>(i)].c_str())
             return i + 1;
     }
-    char* end = nullptr;
-    const long number = std::strtol(answer.c_str(), &end, 10);
-    if (end != answer.c_str() && *end == '\0' && number >= 0 && number <= std::min<int32_t>(count, 4))
-        return static_cast<int>(number);
     return 0;
 }
 
@@ -326,17 +327,17 @@ bool Script::PromptCustom(const char* arguments, std::vector<Variable>& variable
     if (check_only)
         return true;
 
-    int pressed = 0;
     const std::string text = message.c_str();
     const std::string list = labels.c_str();
     const PromptAnswer answer = Ask("PromptCustom", text, [&](ScriptPromptWindows& windows, PromptAnswer& result) {
+        int pressed = 0;
         result.cancelled = windows.PromptCustom(text, list, pressed) != platform::IDOK;
-        if (result.cancelled)
-            pressed = 0;
-        result.text = std::to_string(pressed);
+        result.button = result.cancelled ? 0 : pressed;
     });
     // Escape is no cancel here: it answers button 0.
-    pressed = answer.cancelled ? 0 : CustomButtonFromAnswer(answer.text, list);
+    int pressed = 0;
+    if (!answer.cancelled)
+        pressed = answer.button >= 0 ? answer.button : CustomButtonFromAnswer(answer.text, list);
     if (target->type == kVariableInt)
         target->iValue = pressed;
     return true;

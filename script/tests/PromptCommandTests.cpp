@@ -198,6 +198,9 @@ TEST_F(PromptCommandTest, AnswersBecomeValuesOrEndTheRun)
         // No fourth button to press.
         {kPromptCustom, "(\"m\", \"Yes;No;Later\", b);", "4", "ok", "b", "int 0"},
         {kPromptCustom, "(\"m\", \"Yes;No;Later\", d);", "1", "ok", "d", "double 5"},
+        // A number names the button by its place, whatever the labels say.
+        {kPromptCustom, "(\"m\", \"2;1\", b);", "1", "ok", "b", "int 1"},
+        {kPromptCustom, "(\"m\", \"2;1\", b);", "Maybe", "ok", "b", "int 0"},
     };
     for (const auto& c : cases) {
         variables = Declared({"double d = 5;", "int i = 7;", "STRING s = \"old\";", "int b = 9;"});
@@ -218,9 +221,9 @@ TEST_F(PromptCommandTest, TheOperatorsWindowsSeeWhatTheCommandsShow)
     EXPECT_EQ(Run(kPromptForValue, "(\"Volume\", 50, 0, 100);"), "ok");
     EXPECT_EQ(Run(kPromptForValueInt, "(\"Count\", i, 0, 100);"), "ok");  // "3.5" reads as 3
     EXPECT_EQ(Run(kPromptForString, "(\"Name\", s);"), "ok");
-    windows.button = 2;
-    EXPECT_EQ(Run(kPromptCustom, "(\"Pick\", \"Yes;No\", b);"), "ok");
-    EXPECT_EQ(Describe(variables, "b"), "int 2");
+    windows.button = 1;
+    EXPECT_EQ(Run(kPromptCustom, "(\"Pick\", \"2;1\", b);"), "ok");
+    EXPECT_EQ(Describe(variables, "b"), "int 1");
     EXPECT_EQ(Describe(variables, "i"), "int 3");
     EXPECT_EQ(Describe(variables, "s"), "STRING 3.5");
     windows.result = platform::IDCANCEL;
@@ -230,7 +233,7 @@ TEST_F(PromptCommandTest, TheOperatorsWindowsSeeWhatTheCommandsShow)
     EXPECT_EQ(Run(kInformOperator, "(\"Flush\\tnow\", -1);"), "ok");
 
     const std::vector<std::string> expected = {
-        "info:one\ntwo\tthree", "value:Volume=50.00", "value:Count=7", "value:Name=", "custom:Pick|Yes;No",
+        "info:one\ntwo\tthree", "value:Volume=50.00", "value:Count=7", "value:Name=", "custom:Pick|2;1",
         "custom:Pick|Yes;No",   "continue:Go\non?",   "inform:Flush\tnow:-1",
     };
     EXPECT_EQ(windows.asked, expected);

@@ -55,12 +55,18 @@ protected:
         script.join();
     }
 
-    // Lets the window's 10 ms timer run.
-    static void Serve(int ms = 60)
+    // Serves the window (its queued calls and 10 ms timer) until the
+    // condition holds, 10 s at most.
+    template <class Condition>
+    static bool ServeUntil(Condition condition)
     {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < end)
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        return true;
     }
 
     platform::ManualClock clock;
@@ -90,8 +96,7 @@ TEST_F(VariableWatchDlgTest, ValuesArriveAtMostOnceASecondAndNamesMatchWithoutCa
     std::vector<Variable> variables =
         Declared({"int Count = 7;", "STRING Operator = \"Ada\";", "double Volume = 12.5;"});
     HandOver(dialog, variables);
-    Serve();
-    EXPECT_EQ(dialog.ValueEdit(0)->text(), "7");
+    ASSERT_TRUE(ServeUntil([&] { return dialog.ValueEdit(0)->text() == "7"; }));
     EXPECT_EQ(dialog.ValueEdit(1)->text(), "Ada");
     EXPECT_EQ(dialog.ValueEdit(2)->text(), "left alone");
 
@@ -99,12 +104,13 @@ TEST_F(VariableWatchDlgTest, ValuesArriveAtMostOnceASecondAndNamesMatchWithoutCa
     variables[0].iValue = 8;
     clock.Advance(std::chrono::milliseconds(999));
     HandOver(dialog, variables);
-    Serve();
+    // Nothing was handed over, so nothing is on its way to the window.
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(dialog.Timer().isActive());
     EXPECT_EQ(dialog.ValueEdit(0)->text(), "7");
     clock.Advance(std::chrono::milliseconds(1));
     HandOver(dialog, variables);
-    Serve();
-    EXPECT_EQ(dialog.ValueEdit(0)->text(), "8");
+    EXPECT_TRUE(ServeUntil([&] { return dialog.ValueEdit(0)->text() == "8"; }));
 
     // "Watch All" names the rows in the variables' order and empties the values.
     dialog.WatchAllButton()->click();
@@ -115,8 +121,7 @@ TEST_F(VariableWatchDlgTest, ValuesArriveAtMostOnceASecondAndNamesMatchWithoutCa
     EXPECT_EQ(dialog.ValueEdit(0)->text(), "");
     clock.Advance(std::chrono::milliseconds(1000));
     HandOver(dialog, variables);
-    Serve();
-    EXPECT_EQ(dialog.ValueEdit(2)->text(), "12.5");
+    EXPECT_TRUE(ServeUntil([&] { return dialog.ValueEdit(2)->text() == "12.5"; }));
     if (const char* folder = std::getenv("VELLORA_SCREENSHOTS"))
         dialog.grab().save(QString(folder) + "/VariableWatch.png");
 
@@ -146,9 +151,9 @@ TEST_F(VariableWatchDlgTest, ARunFeedsTheShownWindowThroughTheMainWindowsCommand
         CString error;
         ASSERT_TRUE(Script::RunScript(0, path.c_str(), error)) << error.GetString();
         ASSERT_TRUE(scripttest::StandInWait::Instance().WaitUntilBlocked());
-        Serve();
-        // The first line's copy was kept; the others came within the same second.
-        EXPECT_TRUE(g_VariableWatchDlg->NameCombo(0)->isEnabled());
+        // The first line's copy was kept (the others came within the same
+        // second) and its refresh enabled the rows.
+        EXPECT_TRUE(ServeUntil([] { return g_VariableWatchDlg->NameCombo(0)->isEnabled(); }));
         // A drop-down clears its row only once a copy came: the copy of the
         // first line, before any variable existed.
         g_VariableWatchDlg->NameCombo(1)->setEditText("typed");
