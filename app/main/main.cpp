@@ -23,6 +23,7 @@
 #include "devices/ui/DeviceWindows.h"
 #include "imaging/ImageDoc.h"
 #include "imaging/ui/DocTemplate.h"
+#include "operator/ui/CustomerScreen.h"
 #include "platform/Folders.h"
 #include "platform/UiBridge.h"
 #include "platform/ui/QtUiBridge.h"
@@ -147,6 +148,7 @@ int main(int argc, char** argv) {
     InstallImageWindowHooks(imageDocTemplate);
     InstallDeviceWindows(frame.Commands(), &frame);
     InstallScriptHooks();
+    InstallCustomerScreen();
     frame.show();
 
     // Without a real instrument the program drives the virtual one.

@@ -1,6 +1,7 @@
 #include "operator/ui/CustomerScreen.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -23,8 +24,10 @@
 #include "app/ui/MainFrame.h"
 #include "app/ui/ToolBarEx.h"
 #include "imaging/ImageCapture.h"
+#include "operator/CustomerScreenPictures.h"
 #include "platform/Files.h"
 #include "platform/Folders.h"
+#include "support/AppLogs.h"
 
 using namespace customer_ui;
 
@@ -427,6 +430,10 @@ void InstallCustomerScreen() {
     if (theApp.m_strCustomerUIDir.GetLength() == 0) {
         theApp.m_strCustomerUIDir = platform::JoinPath(theApp.m_strExeDir.c_str(), "CustomerUI").c_str();
     }
+    std::string error;
+    if (!InstallCustomerScreenPictures(theApp.m_strExeDir.c_str(), theApp.m_strCustomerUIDir.c_str(), &error)) {
+        LogErrAndInfo("CustomerUI", __LINE__, error.c_str());
+    }
     FrameHooks hooks = GetFrameHooks();
     hooks.customerUiExists = [] { return g_screen != nullptr; };
     hooks.customerUiVisible = [] { return g_screen != nullptr && g_CustomerUI.IsVisible(); };
@@ -456,4 +463,11 @@ void InstallCustomerScreen() {
         return bar != nullptr && bar->ShowImageType(index);
     };
     g_CustomerUI.SetToolbarAccess(toolbar);
+
+    // Start-up makes the window, hidden; the script's first screen shows it.
+    GetFrameHooks().createCustomerUi();
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] {
+        delete g_screen;
+        g_screen = nullptr;
+    });
 }

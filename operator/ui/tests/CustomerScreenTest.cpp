@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "operator/CustomerScreenPictures.h"
 #include "operator/tests/CustomerUITestSupport.h"
 #include "operator/ui/CustomerScreen.h"
 #include "platform/testsupport/QtTestApplication.h"
@@ -147,6 +148,19 @@ TEST_F(CustomerScreenTest, GroupBoxesAndTitleAreDrawnOnTheFrame) {
     EXPECT_EQ(image.pixelColor(400, 201), QColor(200, 200, 0));
     EXPECT_EQ(image.pixelColor(201, 201), Colour(kDefaultBackground));  // rounded corner
     EXPECT_GT(CountColour(image, QRect(1500, 75, 382, 45), Colour(kTitleColour)), 20);
+}
+
+TEST_F(CustomerScreenTest, LogoFromTheProgramFolderSitsTopLeft) {
+    const std::string program = dataRoot + "/Program";
+    ASSERT_TRUE(InstallCustomerScreenPictures(program, customerDir, nullptr));
+    theApp.m_strExeDir = program.c_str();
+    screen = std::make_unique<CustomerScreen>(*ui, 1920, 1080);
+    const QImage image = Shot("logo");
+    // The logo's ring, 35 pixels right of its centre at (45, 45) of the picture.
+    const Point at = LogoPosition(1920, 1080);
+    EXPECT_EQ(image.pixelColor(at.x + 80, at.y + 45), Colour(kArrowTeal));
+    EXPECT_EQ(image.pixelColor(at.x - 2, at.y + 45), Colour(kDefaultBackground));
+    theApp.m_strExeDir = "";
 }
 
 TEST_F(CustomerScreenTest, ControlsFollowTheLogicAndReportTyping) {
