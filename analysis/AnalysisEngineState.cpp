@@ -1,5 +1,7 @@
 #include "analysis/AnalysisEngineState.h"
 
+#include "analysis/ExperimentDataSet.h"
+
 MeniscusSearchState g_LeadMeniscusSearch;
 MeniscusSearchState g_TrailMeniscusSearch;
 FlowGeometry g_FlowGeometry;
@@ -21,3 +23,10 @@ void ResetMeniscusSearches()
 void ResetFlowGeometry() { g_FlowGeometry = FlowGeometry{}; }
 
 void ResetFractionationState() { g_FractionationState = FractionationState{}; }
+
+void ResetAfterPipeline(ExperimentDataSet& data)
+{
+    ResetMeniscusSearches();
+    data = ExperimentDataSet{};
+    ResetFlowGeometry();
+}

@@ -75,3 +75,10 @@ std::mutex& AnalysisEngineLock();
 void ResetMeniscusSearches();
 void ResetFlowGeometry();
 void ResetFractionationState();
+
+struct ExperimentDataSet;
+
+// What every montage and fractionation pipeline does at its end, whatever its
+// result: fresh meniscus searches, the pipeline's data set emptied, the flow
+// geometry zeroed. Under AnalysisEngineLock.
+void ResetAfterPipeline(ExperimentDataSet& data);

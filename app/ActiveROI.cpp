@@ -4,6 +4,11 @@
 #include "app/VelloraApp.h"
 
 ROIRect* g_pActiveROI = nullptr;
+ROIRect g_ActiveROI;
+ROIRect g_EpiOverlayROI;
+std::atomic<bool> g_HideROIOverlays{false};
+std::atomic<bool> g_ShowProjectionBelow{false};
+std::atomic<bool> g_ShowProjectionRightSide{false};
 
 ROIRect* AllocateActiveROI() {
     static ROIRect* const allocated = g_pActiveROI ? g_pActiveROI : (g_pActiveROI = new ROIRect);

@@ -8,6 +8,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "imaging/ImageView.h"
+#include "imaging/LiveView.h"
 #include "platform/Files.h"
 #include "platform/UiBridge.h"
 #include "support/AppLogs.h"
@@ -47,6 +48,9 @@ void CopyPixels(const cv::Mat& from, cv::Mat& to) {
 CImageDoc::CImageDoc() = default;
 
 CImageDoc::~CImageDoc() {
+    // The live view hands frames only to a registered preview; once this
+    // returns it no longer reaches this document.
+    ForgetPreviewDocument(this);
     delete m_pImage;
     m_pImage = nullptr;
 }

@@ -18,6 +18,7 @@
 #include <exiv2/exiv2.hpp>
 #pragma GCC diagnostic pop
 
+#include "app/FlowSplit.h"
 #include "app/ImageCaptureLogHeader.h"
 #include "app/VelloraApp.h"
 #include "devices/Camera.h"
@@ -97,7 +98,7 @@ void CameraIdentity(CString& model, CString& serial) {
 
 double FlowSplitFraction() {
     std::lock_guard<std::mutex> lock(g_sourcesMutex);
-    return g_flowSplitSource ? g_flowSplitSource() : 0.5;
+    return g_flowSplitSource ? g_flowSplitSource() : GetFlowSplit().FlowSplitFraction;
 }
 
 std::string LocalStamp(const char* format) {

@@ -68,8 +68,8 @@ bool WriteExperimentImage(const cv::Mat& image, const char* typeName, int captur
 bool AddCaptureLogRow(const FiledImage& filed, CString& error, CString* logPathOut);
 
 // The flow-split fraction (of the channel height from the lower wall) that
-// the Split column shows while the workflow runs; 0.5 until the run screen
-// installs its own.
+// the Split column shows while the workflow runs; the shared flow split
+// (app/FlowSplit.h) unless another source is installed.
 void SetFlowSplitFractionSource(std::function<double()> source);
 
 // The camera that took the last frame, as the capture remembers it, so that

@@ -11,9 +11,12 @@
 #include "analysis/BGImages.h"
 #include "app/ExperimentSettingsIni.h"
 #include "app/VelloraApp.h"
+#include "imaging/ChannelMagnetLineSearch.h"
 #include "imaging/ImageDoc.h"
+#include "imaging/RenderOverlays.h"
 #include "imaging/RenderList.h"
 #include "platform/Files.h"
+#include "platform/UiBridge.h"
 #include "support/AppLogs.h"
 #include "support/Profile.h"
 
@@ -243,4 +246,67 @@ void CImageView::OnDraw() {
         m_pWindow->SetScrollPositions(ScrollPositionOfVisiblePart(m_dViewLeft, m_dViewRight),
                                       ScrollPositionOfVisiblePart(m_dViewTop, m_dViewBottom));
     }
+}
+
+void CImageView::OnChannelAndMagnetPositions() {
+    CImageDoc* document = m_pDocument;
+    if (!document || !document->m_pImage) {
+        return;
+    }
+    if (!g_MatAccessLock || !g_MatAccessLock->Wait(kMatLockWaitMs)) {
+        return;
+    }
+    // A second header keeps the pixels while the live view may replace the
+    // document's image.
+    const cv::Mat image = *document->m_pImage;
+    g_MatAccessLock->Release();
+    if (image.empty()) {
+        return;
+    }
+
+    if (m_pWindow) m_pWindow->ShowWaitCursor(true);
+    std::vector<int32_t> profile;
+    ComputeRowMedianProfile(image, ROIRect{0, 0, image.cols - 1, image.rows - 1}, profile);
+    ChannelMagnetLines found;
+    CString error;
+    const bool ok = FindChannelAndMagnetLines(profile, ReadChannelMagnetLineParams(), found, error);
+    if (m_pWindow) m_pWindow->ShowWaitCursor(false);
+    if (!ok) {
+        LogErrAndInfo(__FILE__, __LINE__, error);
+        platform::ShowMessageBox(error.str(), "Vellora", platform::MB_OK | platform::MB_ICONERROR);
+        return;
+    }
+    g_ChannelMagnetLines[0] = found.upperChannel;
+    g_ChannelMagnetLines[1] = found.lowerChannel;
+    g_ChannelMagnetLines[2] = found.upperMagnet;
+    g_ChannelMagnetLines[3] = found.lowerMagnet;
+    m_bRedraw = true;
+    Invalidate();
+    if (m_pWindow) m_pWindow->StartOneShotTimer(kKeepLinesTimer, 1000);
+}
+
+void CImageView::OnTimer(int id) {
+    if (id != kKeepLinesTimer) {
+        return;
+    }
+    static const char* const kKeys[4] = {"UpperChannel", "LowerChannel", "UpperMagnet", "LowerMagnet"};
+    const int answer = platform::ShowMessageBox("Do you want to keep the Channel and Magnet Lines?", "Vellora",
+                                                platform::MB_YESNO | platform::MB_ICONQUESTION);
+    if (answer == platform::IDYES) {
+        for (int k = 0; k < 4; ++k) {
+            const CString value = CString::Formatted("%d", static_cast<int>(g_ChannelMagnetLines[k]));
+            if (!Tovanix::E_WritePrivateProfileString("CalibrationSettings", kKeys[k], value, g_IniPath)) {
+                LogErrAndInfo(__FILE__, __LINE__,
+                              CString::Formatted("CImageView::OnTimer() - could not write [CalibrationSettings] %s "
+                                                 "to %s",
+                                                 kKeys[k], g_IniPath.GetString()));
+            }
+        }
+        return;
+    }
+    for (int k = 0; k < 4; ++k) {
+        g_ChannelMagnetLines[k] = ReadIntSetting("CalibrationSettings", kKeys[k], g_IniPath, g_ChannelMagnetLines[k]);
+    }
+    m_bRedraw = true;
+    Invalidate();
 }

@@ -39,6 +39,15 @@ public:
     virtual void SetScrollPositions(int horizontal, int vertical) = 0;
     // The document's title changed.
     virtual void TitleChanged() = 0;
+    // Starts a one-shot timer that calls CImageView::OnTimer(id) after
+    // `milliseconds` on the user-interface thread. A window without timers
+    // ignores it.
+    virtual void StartOneShotTimer(int id, int milliseconds) {
+        (void)id;
+        (void)milliseconds;
+    }
+    // Shows or ends the wait cursor over the window.
+    virtual void ShowWaitCursor(bool on) { (void)on; }
 };
 
 class CImageView {
@@ -58,6 +67,16 @@ public:
     // Replaces the circular counting detections. Nothing is redrawn here.
     void SetCellDetections(std::vector<CellDetection> type1, std::vector<CellDetection> type2);
     void Invalidate();
+
+    // "Channel and Magnet Positions": finds the four calibration lines in the
+    // document's image, shows them at once, and a second later (timer 1001)
+    // asks whether to keep them. A failed search tells the user why and
+    // leaves the lines as they were.
+    void OnChannelAndMagnetPositions();
+    // The view's timers; 1001 asks whether to keep the searched lines:
+    // Yes stores them as calibration, No reads the stored ones back.
+    void OnTimer(int id);
+    static constexpr int kKeepLinesTimer = 1001;
 
     bool m_bRedraw = true;
     bool m_bResized = true;

@@ -33,6 +33,9 @@ RenderRequest::RenderRequest(CImageView& view) {
     }
     if (document) {
         m_strImagePath = document->GetPathName();
+        if (document->m_bPreview && g_MfgTestBrightnessActive) {
+            m_pBrightnessTarget = new MfgTestBrightnessTarget(g_MfgTestBrightnessTarget);
+        }
     }
 }
 
@@ -42,4 +45,5 @@ RenderRequest::~RenderRequest() {
     delete m_pDisplayGrid;
     delete m_pOverlayGrid;
     delete m_pBackground;
+    delete m_pBrightnessTarget;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "analysis/CellDetection.h"
+#include "imaging/MfgTestOverlay.h"
 #include "platform/CString.h"
 #include "platform/Rect.h"
 
@@ -58,5 +59,8 @@ struct RenderRequest {
     cv::Mat* m_pBackground = nullptr;  // owned, or null
     bool m_bSaveReference = false;
     bool m_bCloseDocument = false;
+    // Owned copy of the manufacturing-test brightness target, for the live
+    // preview while a measurement runs; null otherwise.
+    MfgTestBrightnessTarget* m_pBrightnessTarget = nullptr;
     CDC* m_pDC = nullptr;  // the drawing context while the renderer draws this request
 };

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <sys/stat.h>
 
 namespace Tovanix {
@@ -72,6 +73,13 @@ bool OpenForReading(const char* path, const char* missingMessage, const char* fa
 }
 
 // Replaces a file's content; a failure names the file as `shown`.
+// The register changes on the user-interface thread while other threads
+// write settings and look their files up in it.
+std::mutex& RegisterMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
 bool WriteWhole(const char* function, const std::string& path, const char* shown, const std::string& bytes,
                 String& error) {
     switch (ProfileFiles::Replace(path, bytes)) {
@@ -231,14 +239,26 @@ bool E_DecryptFile(const char* path, String& error) {
 }
 
 bool E_MarkFileEncrypted(const char* name) {
-    if (name != nullptr) g_EncryptedProfileFiles.insert(name);
+    if (name != nullptr) {
+        std::lock_guard<std::mutex> lock(RegisterMutex());
+        g_EncryptedProfileFiles.insert(name);
+    }
+    return true;
+}
+
+bool E_UnmarkFileEncrypted(const char* name) {
+    if (name != nullptr) {
+        std::lock_guard<std::mutex> lock(RegisterMutex());
+        g_EncryptedProfileFiles.erase(name);
+    }
     return true;
 }
 
 bool IsFileToBeEncrypted(const char* path) {
-    if (path == nullptr || g_EncryptedProfileFiles.empty()) return false;
+    if (path == nullptr) return false;
     String name;
     if (!GetPathPart(name, path, false, true, true)) return false;
+    std::lock_guard<std::mutex> lock(RegisterMutex());
     return g_EncryptedProfileFiles.count(name.text) != 0;
 }
 

@@ -52,6 +52,8 @@ bool E_DecryptFile(const char* path, String& error);
 
 // Registers a file name for enciphering on every rewrite; always true.
 bool E_MarkFileEncrypted(const char* name);
+// Removes a registered file name; always true.
+bool E_UnmarkFileEncrypted(const char* name);
 // True when the path's name and extension are registered.
 bool IsFileToBeEncrypted(const char* path);
 

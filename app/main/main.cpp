@@ -20,9 +20,12 @@
 #include "app/SuppliedFiles.h"
 #include "app/VelloraApp.h"
 #include "app/ui/MainFrame.h"
+#include "app/ui/SettingsWindows.h"
 #include "devices/ui/DeviceWindows.h"
+#include "imaging/ExperimentFolders.h"
 #include "imaging/ImageDoc.h"
 #include "imaging/ui/DocTemplate.h"
+#include "imaging/ui/LivePreview.h"
 #include "operator/ui/CustomerScreen.h"
 #include "platform/Folders.h"
 #include "platform/UiBridge.h"
@@ -72,28 +75,6 @@ private:
     platform::UiBridge& m_ui;
     platform::ScriptedUiBridge m_answers;
 };
-
-// What the main window asks of the image windows: whether the live preview
-// is open, and closing it.
-void InstallImageWindowHooks(CMultiDocTemplate& documents) {
-    FrameHooks hooks = GetFrameHooks();
-    hooks.livePreviewOpen = [&documents] {
-        for (CImageDoc* document : documents.GetDocuments()) {
-            if (document->m_bPreview) return true;
-        }
-        return false;
-    };
-    hooks.closeLivePreview = [&documents] {
-        for (CImageDoc* document : documents.GetDocuments()) {
-            if (!document->m_bPreview) continue;
-            if (!document->GetFirstView()) return false;
-            documents.CloseDocument(document);
-            return true;
-        }
-        return false;
-    };
-    SetFrameHooks(hooks);
-}
 
 // What the main window asks of the script interpreters: whether one runs
 // (it refuses to close meanwhile) and its script's name.
@@ -145,8 +126,10 @@ int main(int argc, char** argv) {
     theApp.m_pMainWnd = &frame;
     CMultiDocTemplate imageDocTemplate(frame.mdiArea());
     ScopedImageDocTemplate installedImageDocTemplate(&imageDocTemplate);
-    InstallImageWindowHooks(imageDocTemplate);
     InstallDeviceWindows(frame.Commands(), &frame);
+    InstallSettingsWindows(frame.Commands(), &frame, [](const std::string& name, CString& error) {
+        return CreateNewExperiment(name.c_str(), error);
+    });
     InstallScriptHooks();
     InstallCustomerScreen();
     frame.show();
@@ -157,6 +140,7 @@ int main(int argc, char** argv) {
         LogErrAndInfo(__FILE__, __LINE__, error.c_str());
         platform::ShowMessageBox(error, "Vellora", platform::MB_OK | platform::MB_ICONERROR);
     }
+    ScopedLiveView liveView(frame.Commands());
 
     // Discovery probes every COM port, so it runs beside the user interface;
     // its messages reach the user through the bridge.

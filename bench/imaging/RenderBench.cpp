@@ -1,10 +1,15 @@
 // One render of a 2448 x 2048 16-bit frame into a 1224 x 1024 window on one
 // core: the view's request, the render list, the drawing of the mapped image
-// and the hand-over of the picture, beside the display mapping alone
-// (sampling onto the window's grid and mapping into display pixels).
+// and the hand-over of the picture; the same with every overlay turned on
+// (lines, split line, 600 detections, the active region with both
+// projections, two previews, the brightness window and a test symbol);
+// beside the display mapping alone (sampling onto the window's grid and
+// mapping into display pixels). Target for the full render: 15 ms.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <vector>
 
@@ -14,9 +19,12 @@
 #include <opencv2/imgproc.hpp>
 
 #include "analysis/DisplayMapping.h"
+#include "app/ActiveROI.h"
+#include "app/FlowSplit.h"
 #include "app/VelloraApp.h"
 #include "imaging/ImageDoc.h"
 #include "imaging/ImageView.h"
+#include "imaging/MfgTestOverlay.h"
 #include "imaging/RenderList.h"
 #include "imaging/ui/RenderImage.h"
 
@@ -86,6 +94,60 @@ void BM_RenderRequestToPicture(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_RenderRequestToPicture)->Unit(benchmark::kMillisecond);
+
+// Every overlay on, as an engineer might have them on a live image.
+void TurnOnEveryOverlay(CImageView& view) {
+    const auto folder = std::filesystem::temp_directory_path() / "vellora-render-bench";
+    std::filesystem::create_directories(folder);
+    const auto ini = folder / "Vellora.ini";
+    std::ofstream(ini, std::ios::binary) << "[RightSideProjection]\r\nSmoothingWindowMicrons=20\r\nNumPeaksToFind=2\r\n"
+                                            "StdevIntegrationArea=2\r\nIntegrationSamples=30\r\n"
+                                            "[Cartridge]\r\nCartridgeUpperChannel=400\r\nCartridgeLowerChannel=1500\r\n";
+    g_IniPath = ini.c_str();
+    const int32_t rows[4] = {400, 1500, 100, 1800};
+    for (int k = 0; k < 4; ++k) g_ChannelMagnetLines[k] = rows[k];
+    SetFlowSplitLineVisible(true);
+    *AllocateActiveROI() = ROIRect{300, 420, 1500, 1480};
+    g_ShowProjectionBelow = true;
+    g_ShowProjectionRightSide = true;
+    g_ActiveROI = ROIRect{1700, 500, 2200, 900};
+    cv::RNG random(11);
+    for (int k = 0; k < 200; ++k) {
+        view.m_Detections1.push_back(CellDetection{random.uniform(0, kImageWidth), random.uniform(600, 800)});
+        view.m_Detections2.push_back(CellDetection{random.uniform(0, kImageWidth), random.uniform(1100, 1300)});
+        view.m_EpiDetections.push_back(CellDetection{random.uniform(0, kImageWidth), random.uniform(0, kImageHeight)});
+    }
+    MfgTestSymbol symbol;
+    symbol.x = 2000;
+    symbol.y = 1600;
+    symbol.shown = 1;
+    g_MfgTestSymbols = {symbol};
+    g_MfgTestBrightnessTarget = MfgTestBrightnessTarget{25000, 35000, 1900, 1650, 41, 0};
+}
+
+void BM_RenderWithEveryOverlay(benchmark::State& state) {
+    cv::setNumThreads(1);
+    g_MatAccessSemaphore = std::make_unique<platform::Semaphore>(1, 1);
+    g_RenderEvent = std::make_unique<platform::Event>(true, true);
+    _render_list_semaphore = std::make_unique<platform::Semaphore>(1, 1);
+    SetRenderImageFunction(RenderRequestIntoPicture);
+    CImageDoc document;
+    document.m_pImage = new cv::Mat(CameraFrame());
+    document.m_bPreview = true;  // the brightness window is measured on the live preview
+    BenchWindow window;
+    CImageView view(&document, &window);
+    view.m_nDisplayMin = 20000;
+    view.m_nDisplayMax = 60000;
+    TurnOnEveryOverlay(view);
+    g_MfgTestBrightnessActive = true;
+    for (auto _ : state) {
+        view.OnDraw();
+        ServeRenderRequest(TakeRenderListHead());
+        benchmark::DoNotOptimize(window.last.data);
+    }
+    g_MfgTestBrightnessActive = false;
+}
+BENCHMARK(BM_RenderWithEveryOverlay)->Unit(benchmark::kMillisecond);
 
 void BM_DisplayMappingAlone(benchmark::State& state) {
     cv::setNumThreads(1);

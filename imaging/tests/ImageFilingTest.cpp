@@ -15,6 +15,7 @@
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 #include <exiv2/exiv2.hpp>
 
+#include "app/FlowSplit.h"
 #include "app/ImageCaptureLogHeader.h"
 #include "devices/TecanCentris.h"
 #include "imaging/ImageFiling.h"
@@ -218,6 +219,19 @@ TEST_F(ImageFilingTest, SplitFollowsTheFlowSplitWhileTheWorkflowRuns) {
     const auto lines = FlushedLog(LogPath());
     ASSERT_EQ(lines.size(), 4u + std::size(cases));
     for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(Fields(lines[4 + i]).back(), cases[i].split);
+}
+
+TEST_F(ImageFilingTest, SplitTakesTheSharedFlowSplitWithoutASourceOfItsOwn) {
+    theApp.m_bWorkflowRunning = true;
+    SetFlowSplitFraction(0.7);
+    CString error;
+    const bool saved = SaveImageToExperiment(Frame(4, 4), "BRIGHTFIELD", 2, 0, 100, error, nullptr, nullptr);
+    theApp.m_bWorkflowRunning = false;
+    ResetFlowSplit();
+    ASSERT_TRUE(saved) << error.GetString();
+    const auto lines = FlushedLog(LogPath());
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(Fields(lines.back()).back(), "20");
 }
 
 TEST_F(ImageFilingTest, PumpColumnsAppearWhenPumpsAreKnown) {

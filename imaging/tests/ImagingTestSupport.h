@@ -13,6 +13,7 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -29,6 +30,13 @@ namespace imagingtest {
 inline void WriteText(const std::filesystem::path& path, const std::string& text) {
     std::filesystem::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << text;
+}
+
+inline std::string ReadText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
 }
 
 // Deletes every pending request.
@@ -116,6 +124,7 @@ public:
         scrollV = vertical;
     }
     void TitleChanged() override { ++titleChanges; }
+    void StartOneShotTimer(int id, int milliseconds) override { timers.emplace_back(id, milliseconds); }
     void PresentPicture(const cv::Mat& picture) override {
         std::lock_guard<std::mutex> lock(m_mutex);
         pictures.push_back(picture);
@@ -129,6 +138,7 @@ public:
     int scrollH = -1;
     int scrollV = -1;
     int titleChanges = 0;
+    std::vector<std::pair<int, int>> timers;  // id and milliseconds of each started timer
 
 private:
     int m_width;

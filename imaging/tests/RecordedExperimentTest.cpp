@@ -15,6 +15,7 @@
 #include "devices/TecanCentris.h"
 #include "imaging/ImageCaptureWorkflow.h"
 #include "imaging/tests/CaptureTestSupport.h"
+#include "imaging/tests/RecordedExperimentFixture.h"
 #include "sim/CameraScene.h"
 #include "sim/PumpSimulator.h"
 #include "sim/SampleFlow.h"
@@ -24,35 +25,10 @@ namespace {
 
 using capturetest::Fields;
 
-constexpr int kPumpPort = 5;
+using recordedtest::kPumpPort;
 
-class RecordedExperimentTest : public capturetest::VirtualCaptureTest {
-protected:
-    void SetUp() override {
-        VirtualCaptureTest::SetUp();
-        pumps = std::make_unique<sim::PumpSimulator>();
-        pumps->SetSpeedFactor(0);  // moves finish at once
-        ASSERT_TRUE(pumps->Start(kPumpPort));
-        Tovanix::String error;
-        ASSERT_TRUE(SetupSerialPort(kPumpPort, 9600, &error)) << error.c_str();
-        for (int pump = 1; pump <= 2; ++pump) {
-            ASSERT_TRUE(TecanCentris::InitializeSyringePump(kPumpPort, pump, &error)) << error.c_str();
-            ASSERT_TRUE(TecanCentris::Aspirate_ul(kPumpPort, pump, 625, &error)) << error.c_str();
-        }
-        theApp.m_nPumpComPort = kPumpPort;
-        g_PumpValveState[0] = g_PumpValveState[1] = ' ';
-    }
-    void TearDown() override {
-        sim::SampleFlow::Instance().Unload();
-        theApp.m_nPumpComPort = 0;
-        theApp.m_bWorkflowRunning = false;
-        ReleaseSerialPort(kPumpPort);
-        pumps.reset();
-        VirtualCaptureTest::TearDown();
-    }
-
-    std::unique_ptr<sim::PumpSimulator> pumps;
-};
+// The plug is pushed in steps here: each move finishes at once.
+class RecordedExperimentTest : public recordedtest::RecordedExperimentFixture {};
 
 // Mean of a bright-field frame's channel middle row around a column.
 double ChannelLevel(const cv::Mat& frame, int column) {

@@ -1,8 +1,10 @@
 #include "imaging/ui/ImageViewWidget.h"
 
+#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 
 #include "imaging/ui/RenderImage.h"
 
@@ -52,6 +54,18 @@ void ImageViewWidget::SetScrollPositions(int horizontal, int vertical) {
 void ImageViewWidget::TitleChanged() {
     if (m_titleChanged) {
         m_titleChanged();
+    }
+}
+
+void ImageViewWidget::StartOneShotTimer(int id, int milliseconds) {
+    QTimer::singleShot(milliseconds, this, [this, id] { m_view->OnTimer(id); });
+}
+
+void ImageViewWidget::ShowWaitCursor(bool on) {
+    if (on) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
     }
 }
 

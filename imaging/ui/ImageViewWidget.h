@@ -38,6 +38,8 @@ public:
     void Invalidate() override;
     void SetScrollPositions(int horizontal, int vertical) override;
     void TitleChanged() override;
+    void StartOneShotTimer(int id, int milliseconds) override;
+    void ShowWaitCursor(bool on) override;
 
     // RenderTarget (render thread)
     void PresentPicture(const cv::Mat& picture) override;

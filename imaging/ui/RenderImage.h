@@ -6,11 +6,13 @@
 // Pictures are drawn with a QPainter on an image in memory, never on a
 // window, so this runs off the user-interface thread.
 
+#include <functional>
 #include <memory>
 
 #include <QFont>
 #include <QPainter>
 
+#include "imaging/MfgTestOverlay.h"
 #include "imaging/RenderRequest.h"
 #include "platform/Rect.h"
 
@@ -31,9 +33,24 @@ private:
     cv::Mat* m_picture;
 };
 
-// Draws the request. True when the image was drawn (false for an empty
-// image or a failed sampling or mapping: nothing is drawn then).
+// Draws the request: the image mapped into the output levels of its type,
+// then the overlays (magnet and channel lines, the flow-split line,
+// detections, regions of interest with their projections, the zoom centre,
+// the manufacturing-test brightness window and symbols), then the reference
+// image when asked. True when the image was drawn (false for an empty image,
+// a failed sampling or mapping, or a run screen target while the run screen
+// is hidden: nothing is drawn then).
 bool RenderImage(RenderRequest* request, CDC* dc);
+
+// Draws one manufacturing-test symbol with the pen already set: the
+// destination rectangle of the image in the window, the visible part, the
+// window rectangle of the whole image, the image size and the symbol's
+// position relative to that rectangle's top-left corner. Installed by the
+// script commands that add symbols; without it no symbol is drawn.
+using MfgTestSymbolDrawer =
+    std::function<bool(const MfgTestSymbol& symbol, CDC* dc, const RECT& destination, double x0, double x1,
+                       double y0, double y1, const RECT& imageRect, int cols, int rows, int dx, int dy)>;
+void SetMfgTestSymbolDrawer(MfgTestSymbolDrawer drawer);
 
 // Draws a request into a render thread picture with RenderImage; the
 // function the render thread is given.

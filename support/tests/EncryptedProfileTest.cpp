@@ -321,6 +321,12 @@ TEST_F(EncryptedProfileTest, RegistrationUsesNameAndExtension) {
     EXPECT_TRUE(Tovanix::IsFileToBeEncrypted("Users.ini"));
     EXPECT_FALSE(Tovanix::IsFileToBeEncrypted("/data/users.ini"));
     EXPECT_FALSE(Tovanix::IsFileToBeEncrypted("/data/Users.ini.bak"));
+
+    // Removing the name is exact as well.
+    Tovanix::E_UnmarkFileEncrypted("users.ini");
+    EXPECT_TRUE(Tovanix::IsFileToBeEncrypted("/data/Users.ini"));
+    Tovanix::E_UnmarkFileEncrypted("Users.ini");
+    EXPECT_FALSE(Tovanix::IsFileToBeEncrypted("/data/Users.ini"));
 }
 
 }  // namespace
