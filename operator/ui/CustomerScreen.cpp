@@ -24,6 +24,8 @@
 #include "app/ui/MainFrame.h"
 #include "app/ui/ToolBarEx.h"
 #include "imaging/ImageCapture.h"
+#include "imaging/LiveView.h"
+#include "imaging/RenderOverlays.h"
 #include "operator/CustomerScreenPictures.h"
 #include "platform/Files.h"
 #include "platform/Folders.h"
@@ -453,6 +455,25 @@ void InstallCustomerScreen() {
     SetFrameHooks(hooks);
     SetCustomerScreenVisibleQuery([] { return g_screen != nullptr && g_CustomerUI.IsVisible(); });
 
+    // The render thread draws the live video and the split line, and fills
+    // the histogram of the image type chosen on the screen.
+    RunScreenRenderHooks render;
+    render.isVisible = [] { return g_screen != nullptr && g_CustomerUI.IsVisible(); };
+    render.activeIntensityControl = [] {
+        return &g_CustomerUI.m_IntensityControls[g_CustomerUI.ActiveIntensityControl()];
+    };
+    render.invalidate = [](const RECT& area) { g_CustomerUI.Invalidate(&area, true); };
+    render.updateFlowSplitText = [](bool redraw) {
+        if (g_screen) g_CustomerUI.UpdateFlowSplitText(redraw);
+    };
+    SetRunScreenRenderHooks(render);
+    // The live view tells the video screen which image type it shows.
+    SetLiveChannelChangeHandler([](int typeIndex) {
+        if (!g_CustomerUI.IsVisible() || g_CustomerUI.GetState() != kStateShowVideo) return;
+        g_CustomerUI.Invalidate(nullptr, true);
+        g_CustomerUI.m_nLiveImageType = typeIndex;
+    });
+
     ToolbarAccess toolbar;
     toolbar.getImageTypeIndex = [] {
         CToolBarEx* bar = theApp.m_pMainWnd ? theApp.m_pMainWnd->ToolBar() : nullptr;
@@ -466,8 +487,21 @@ void InstallCustomerScreen() {
 
     // Start-up makes the window, hidden; the script's first screen shows it.
     GetFrameHooks().createCustomerUi();
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] {
-        delete g_screen;
-        g_screen = nullptr;
-    });
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, RemoveCustomerScreen);
+}
+
+void RemoveCustomerScreen() {
+    SetRunScreenRenderHooks({});
+    SetLiveChannelChangeHandler(nullptr);
+    SetCustomerScreenVisibleQuery(nullptr);
+    FrameHooks hooks = GetFrameHooks();
+    hooks.customerUiExists = nullptr;
+    hooks.customerUiVisible = nullptr;
+    hooks.createCustomerUi = nullptr;
+    hooks.showCustomerUi = nullptr;
+    hooks.startCustomerScript = nullptr;
+    SetFrameHooks(hooks);
+    g_CustomerUI.SetToolbarAccess({});
+    delete g_screen;
+    g_screen = nullptr;
 }

@@ -89,5 +89,7 @@ private:
 // main window's hooks (exists, visible, create, show, start a script) and
 // into the capture code's visibility query.
 void InstallCustomerScreen();
+// Takes the hooks back and deletes the window; done when the program quits.
+void RemoveCustomerScreen();
 // The window of g_CustomerUI, or null before it was created.
 CustomerScreen* GetCustomerScreen();

@@ -8,7 +8,10 @@
 #include <cstdlib>
 #include <memory>
 
+#include "app/FrameHooks.h"
+#include "imaging/RenderOverlays.h"
 #include "operator/CustomerScreenPictures.h"
+#include "platform/Files.h"
 #include "operator/tests/CustomerUITestSupport.h"
 #include "operator/ui/CustomerScreen.h"
 #include "platform/testsupport/QtTestApplication.h"
@@ -203,6 +206,41 @@ TEST_F(CustomerScreenTest, EnterIsSwallowedAndEscapeAsksFirst) {
     QTest::keyClick(screen.get(), Qt::Key_Escape);
     EXPECT_FALSE(ui->IsVisible());
     EXPECT_FALSE(screen->isVisible());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CustomerScreenInstallTest, TheProgramsScreenAnswersTheHooksOfTheOtherWindows) {
+    testsupport::EnsureApplication();
+    theApp.m_strExeDir = "";
+    theApp.m_strCustomerUIDir = "";
+    InstallCustomerScreen();
+    ASSERT_NE(GetCustomerScreen(), nullptr);
+    EXPECT_FALSE(GetCustomerScreen()->isVisible());
+    EXPECT_TRUE(platform::FileExists(platform::JoinPath(theApp.m_strCustomerUIDir.c_str(), "PipetteSample.png")));
+    const FrameHooks hooks = GetFrameHooks();
+    ASSERT_TRUE(hooks.customerUiExists && hooks.customerUiVisible && hooks.showCustomerUi);
+    EXPECT_TRUE(hooks.customerUiExists());
+    EXPECT_FALSE(hooks.customerUiVisible());
+    EXPECT_FALSE(GetRunScreenRenderHooks().isVisible());
+    hooks.showCustomerUi(true);
+    EXPECT_TRUE(hooks.customerUiVisible());
+    EXPECT_TRUE(GetRunScreenRenderHooks().isVisible());
+    EXPECT_EQ(GetRunScreenRenderHooks().activeIntensityControl(), &g_CustomerUI.m_IntensityControls[0]);
+
+    // A missing script starts nothing and is no failure.
+    CString error;
+    EXPECT_TRUE(hooks.startCustomerScript("/nowhere/DefaultCustomerUI.scr", &error));
+    EXPECT_EQ(g_CustomerUI.GetState(), kUndefinedState);
+
+    RemoveCustomerScreen();
+    EXPECT_EQ(GetCustomerScreen(), nullptr);
+    EXPECT_FALSE(GetFrameHooks().customerUiExists);
+    EXPECT_FALSE(GetRunScreenRenderHooks().isVisible);
+    theApp.m_strExeDir = "";
+    theApp.m_strCustomerUIDir = "";
 }
 
 }  // namespace
