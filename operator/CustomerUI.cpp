@@ -564,8 +564,12 @@ void CustomerUI::OnMouseMove(Point point, bool leftButtonDown) {
         }
     }
     if (sizingCursor) {
-        std::lock_guard<std::mutex> lock(m_csWindow);
-        if (m_window) m_window->SetSizingCursor();
+        CustomerUIWindow* window = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(m_csWindow);
+            window = m_window;
+        }
+        if (window) window->SetSizingCursor();
     }
     if (moveSplit) MoveSplitLine(point.y, false);
     if (state == kStateShowVideo) {
@@ -638,12 +642,16 @@ bool CustomerUI::OnBrowseClicked(Point point) {
     }
     for (size_t i = 0; i < rects.size() && i < kInputEdits.size(); ++i) {
         if (!PointInRect(rects[i], point)) continue;
-        std::string path;
-        bool chosen = false;
+        // The dialog runs its own event loop, in which timers and paints
+        // call back into this object: no lock may be held meanwhile. The
+        // window lives on this (the user-interface) thread.
+        CustomerUIWindow* window = nullptr;
         {
             std::lock_guard<std::mutex> lock(m_csWindow);
-            if (m_window) chosen = m_window->ChooseExperimentSettingsFile(&path);
+            window = m_window;
         }
+        std::string path;
+        const bool chosen = window && window->ChooseExperimentSettingsFile(&path);
         if (chosen) {
             {
                 std::lock_guard<std::mutex> lock(m_csContent);

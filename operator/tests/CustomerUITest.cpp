@@ -499,6 +499,12 @@ TEST_F(CustomerUITest, BrowseBoxPutsTheChosenFileIntoItsInput) {
     ui->EditContent([](CustomerUIContent& c) { c.m_vecBrowseRects = {RECT{100, 100, 200, 140}, RECT{100, 200, 200, 240}}; });
     EXPECT_FALSE(ui->OnBrowseClicked({50, 50}));
     window.chosenFile = "/data/ExperimentSettings.ini";
+    // Timers and repaints go on while the dialog is open.
+    window.duringDialog = [this] {
+        ui->SetTimer(kTimerRepaint, 100);
+        Elapse(100);
+        ui->Snapshot();
+    };
     ui->OnLButtonDown({150, 220});
     EXPECT_EQ(window.browseDialogs, 1);
     EXPECT_EQ(ui->GetControlText(IDC_INPUT2), "/data/ExperimentSettings.ini");

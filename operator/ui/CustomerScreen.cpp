@@ -133,8 +133,6 @@ CustomerScreen::~CustomerScreen() { m_ui.AttachWindow(nullptr, nullptr); }
 
 void CustomerScreen::CreateControls() {
     const QFont& text = m_metrics.FontOf(Font::Text);
-    const QColor background = ToQColor(g_CustomerUIBackgroundColor.load());
-    const QString colours = QString("background-color: %1; color: white;").arg(background.name());
     auto* radios = new QButtonGroup(this);
     for (int id : AllControlIds()) {
         QWidget* control = nullptr;
@@ -142,7 +140,6 @@ void CustomerScreen::CreateControls() {
             auto* edit = new QLineEdit(this);
             edit->setFont(text);
             edit->setFrame(false);
-            edit->setStyleSheet(colours);
             if (id == IDC_PASSWORD) edit->setEchoMode(QLineEdit::Password);
             connect(edit, &QLineEdit::textEdited, this,
                     [this, id](const QString& value) { m_ui.SetControlText(id, value.toStdString()); });
@@ -162,13 +159,11 @@ void CustomerScreen::CreateControls() {
             control = combo;
         } else if (IsRadio(id)) {
             auto* radio = new QRadioButton(this);
-            radio->setStyleSheet(colours);
             radios->addButton(radio);
             connect(radio, &QRadioButton::clicked, this, [this, id] { m_ui.OnBnClickedRadio(id); });
             control = radio;
         } else {
             auto* check = new QCheckBox(this);
-            check->setStyleSheet(colours);
             connect(check, &QCheckBox::clicked, this, [this, id](bool checked) { m_ui.SetControlChecked(id, checked); });
             control = check;
         }
@@ -183,6 +178,18 @@ QWidget* CustomerScreen::Control(int id) const {
 }
 
 void CustomerScreen::SyncControls() {
+    // Edits, radios and check boxes take the screen's background and text
+    // colours; the exposure combos keep their own.
+    const COLORREF background = g_CustomerUIBackgroundColor.load();
+    if (background != m_controlBackground || m_controlBackground == 0) {
+        m_controlBackground = background;
+        const QString colours =
+            QString("background-color: %1; color: %2;")
+                .arg(ToQColor(background).name(), ToQColor(m_ui.Snapshot().content.m_crText).name());
+        for (const auto& [id, widget] : m_controls) {
+            if (!IsCombo(id)) widget->setStyleSheet(colours);
+        }
+    }
     for (const auto& [id, widget] : m_controls) {
         const ControlState state = m_ui.GetControl(id);
         const QSignalBlocker block(widget);
@@ -310,6 +317,34 @@ void CustomerScreen::Paint(QPainter& painter, const QRect& updateRect) {
     // screen ends with its shared elements.
     PaintSharedElements(painter, snapshot, updateRect);
     if (snapshot.state >= 0 && snapshot.state < kNumberOfStates) m_ui.SetPaintedState(snapshot.state);
+}
+
+int CustomerScreen::DrawTextLines(QPainter& painter, int maxLines, RECT* bounds, double topFraction) {
+    const CustomerUISnapshot snapshot = m_ui.Snapshot();
+    const TextLinesLayout layout =
+        LayoutTextLines(m_metrics, snapshot.content.m_vecTextLines, {0, 0, width(), height()}, maxLines, topFraction);
+    painter.save();
+    painter.setFont(m_metrics.FontOf(Font::Text));
+    for (const PlacedText& line : layout.lines) {
+        painter.drawText(QRect(line.at.x, line.at.y, line.size.cx, line.size.cy), Qt::AlignLeft | Qt::AlignTop,
+                         QString::fromStdString(line.text));
+    }
+    painter.restore();
+    if (bounds) *bounds = layout.bounds;
+    return layout.count;
+}
+
+void CustomerScreen::DrawExposureOffBox(QPainter& painter, int combo) {
+    const ControlState control = m_ui.GetControl(combo);
+    if (control.visible) return;
+    const QRect box = ToQRect(control.rect);
+    painter.save();
+    painter.setFont(m_metrics.FontOf(Font::Small));
+    painter.setPen(QPen(ToQColor(kOffBoxColour), 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, "OFF");
+    painter.drawRect(box.adjusted(0, 0, -1, -1));
+    painter.restore();
 }
 
 void CustomerScreen::PaintFrame(QPainter& painter, const CustomerUISnapshot& snapshot, const QRect& updateRect) {

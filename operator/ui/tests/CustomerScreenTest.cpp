@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPainter>
 #include <QRadioButton>
 #include <QTest>
 
@@ -166,6 +167,33 @@ TEST_F(CustomerScreenTest, LogoFromTheProgramFolderSitsTopLeft) {
     theApp.m_strExeDir = "";
 }
 
+TEST_F(CustomerScreenTest, TextLinesAndTheOffBoxOfAHiddenCombo) {
+    ui->EditContent([](CustomerUIContent& c) { c.m_vecTextLines = {"Sample is flowing", "Second line", "Third"}; });
+    ui->MoveControl(IDC_COMBO2, {1500, 400, 1600, 430});
+    ui->ShowControl(IDC_COMBO2, false);
+    QImage image(screen->size(), QImage::Format_RGB32);
+    image.fill(Colour(kDefaultBackground));
+    {
+        QPainter painter(&image);
+        painter.setPen(Qt::white);
+        RECT bounds;
+        EXPECT_EQ(screen->DrawTextLines(painter, 2, &bounds, 0.7), 2);
+        EXPECT_EQ(bounds.top, 756);
+        EXPECT_GT(bounds.bottom, 756 + 2 * 30);
+        screen->DrawExposureOffBox(painter, IDC_COMBO2);
+        ui->ShowControl(IDC_COMBO1, true);
+        ui->MoveControl(IDC_COMBO1, {1500, 300, 1600, 330});
+        screen->DrawExposureOffBox(painter, IDC_COMBO1);  // shown: no box
+    }
+    if (const char* folder = std::getenv("VELLORA_SCREENSHOTS")) image.save(QString(folder) + "/text-off-box.png");
+    const QColor grey = Colour(kOffBoxColour);
+    EXPECT_EQ(image.pixelColor(1500, 415), grey);  // frame
+    EXPECT_EQ(image.pixelColor(1550, 400), grey);
+    EXPECT_GT(CountColour(image, QRect(1510, 404, 80, 22), grey), 10);  // "OFF"
+    EXPECT_EQ(image.pixelColor(1500, 315), Colour(kDefaultBackground));
+    EXPECT_GT(CountColour(image, QRect(0, 756, 1920, 100), QColor(Qt::white)), 100);
+}
+
 TEST_F(CustomerScreenTest, ControlsFollowTheLogicAndReportTyping) {
     ui->ShowEditControls(IDC_INPUT1, IDC_PASSWORD, 0);
     ui->MoveControl(IDC_INPUT1, {800, 500, 1200, 540});
@@ -178,6 +206,7 @@ TEST_F(CustomerScreenTest, ControlsFollowTheLogicAndReportTyping) {
     EXPECT_FALSE(screen->Control(IDC_INPUT2)->isVisibleTo(screen.get()));
     EXPECT_EQ(user->geometry(), QRect(800, 500, 400, 40));
     EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+    EXPECT_NE(user->styleSheet().indexOf("#21323f"), -1);  // the screen's background
 
     QTest::keyClicks(user, "oper");
     EXPECT_EQ(ui->GetControlText(IDC_INPUT1), "oper");
