@@ -13,6 +13,7 @@
 #include "devices/Camera.h"
 #include "devices/CameraSettings.h"
 #include "devices/TecanCentris.h"
+#include "imaging/RenderOverlays.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/Time.h"
@@ -477,10 +478,7 @@ void CustomerUI::OnLButtonUp(Point point) {
             control.m_dragging_lower = control.m_dragging_upper = false;
             if (changed) {
                 LogAction(("FinishContrastAdjust" + std::to_string(index)).c_str(), state, nullptr);
-                const Tovanix::ControlRect r = control.m_rect;
-                int h = (r.bottom - r.top + 1) / 2;
-                if (h % 2) ++h;
-                const RECT area{r.left - h / 2, r.top, r.right + h / 2, r.bottom + h + 1};
+                const RECT area = HistogramRepaintArea(control.m_rect);
                 Invalidate(&area, true);
             }
         }
@@ -576,9 +574,10 @@ void CustomerUI::OnMouseMove(Point point, bool leftButtonDown) {
         const int index = ActiveIntensityControl();
         Tovanix::IntensityControl& control = m_IntensityControls[index];
         if (control.OnMouseMove({point.x, point.y})) {
+            // The strip of the markers under the control.
             const Tovanix::ControlRect r = control.m_rect;
-            int h = (r.bottom - r.top + 1) / 2;
-            if (h % 2) ++h;
+            const RECT area = HistogramRepaintArea(r);
+            const int32_t h = area.bottom - r.bottom - 1;
             dirty.push_back({r.left - h / 2, r.bottom + 1, r.right + h / 2 + 1, r.bottom + 1 + h + 1});
         }
     }

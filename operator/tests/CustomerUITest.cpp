@@ -646,3 +646,47 @@ TEST_F(CustomerUITest, LiveViewTimersToggleOnlyWhenNeeded) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace customer_ui;
+
+class CustomerUIIntensityTest : public customer_ui_testing::CustomerUIFixture {};
+
+TEST_F(CustomerUIIntensityTest, MarkersOfTheCheckedTypesControlAreDraggedOnTheVideoScreen) {
+    CString error;
+    ASSERT_TRUE(ui->SetState(kStateShowVideo, error));
+    ui->OnBnClickedRadio(IDC_RADIO2);
+    Tovanix::IntensityControl& control = ui->m_IntensityControls[1];
+    control.m_rect = {1500, 500, 1800, 524};
+    control.m_lower_marker_rect = {1495, 525, 1505, 535};
+    control.m_upper_marker_rect = {1795, 525, 1805, 535};
+
+    ui->OnLButtonDown({1500, 530});
+    EXPECT_TRUE(control.m_dragging_lower);
+    EXPECT_FALSE(ui->m_IntensityControls[0].m_dragging_lower);
+    window.invalidated.clear();
+    ui->OnMouseMove({1600, 530}, true);
+    const uint16_t moved = control.m_lower_intensity;
+    EXPECT_GT(moved, 0);
+    // The strip of the markers under the control is redrawn: h = 12.
+    ASSERT_FALSE(window.invalidated.empty());
+    EXPECT_EQ(window.invalidated.back(), (RECT{1494, 525, 1807, 538}));
+
+    window.invalidated.clear();
+    ui->OnLButtonUp({1650, 530});
+    EXPECT_FALSE(control.m_dragging_lower);
+    EXPECT_GT(control.m_lower_intensity, moved);
+    ASSERT_FALSE(window.invalidated.empty());
+    EXPECT_EQ(window.invalidated.back(), (RECT{1494, 500, 1806, 537}));
+    const std::string log = ActionLog();
+    EXPECT_NE(log.find("\tClickOnIntensityControl1\tShowVideo\t"), std::string::npos);
+    EXPECT_NE(log.find("\tFinishContrastAdjust1\tShowVideo\t"), std::string::npos);
+
+    // Elsewhere than the video screen the markers stay put.
+    ASSERT_TRUE(ui->SetState(8, error));
+    ui->OnLButtonDown({1500, 530});
+    EXPECT_FALSE(control.m_dragging_lower);
+}
+
+}  // namespace
