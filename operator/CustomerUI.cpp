@@ -156,8 +156,9 @@ bool CustomerUI::WindowExists() const {
 bool CustomerUI::IsVisible() const { return m_bVisible.load(); }
 
 void CustomerUI::ShowWindow(bool show) {
-    m_bVisible = show;
-    if (show) SetTimer(kTimerScriptEndWatch, 1000);
+    const bool wasVisible = m_bVisible.exchange(show);
+    // Showing the window arms the script-end watch.
+    if (show && (!wasVisible || !m_timers.IsArmed(kTimerScriptEndWatch))) SetTimer(kTimerScriptEndWatch, 1000);
     std::lock_guard<std::mutex> lock(m_csWindow);
     if (m_window) m_window->ShowWindow(show);
 }

@@ -458,6 +458,22 @@ TEST_F(CustomerUITest, AStoppedScriptReleasesAWaitingScreenWithinASecond) {
     EXPECT_FALSE(ui->Timers().IsArmed(kTimerScriptEndWatch));
 }
 
+TEST_F(CustomerUITest, EndOfRunHookResetsTheScreenAndStopsLiveCapture) {
+    PretendCustomerScriptRuns();
+    Enter(7);
+    ui->SetPaintedState(7);
+    ui->SetTimer(kTimerScript, 1000);
+    ui->SetTimer(kTimerShowBack, 5000);
+    ui->HandBack("Next", false);
+    ui->OnScriptEnded();
+    EXPECT_EQ(ui->GetState(), kUndefinedState);
+    EXPECT_EQ(ui->GetPaintedState(), kUndefinedState);
+    EXPECT_FALSE(ui->Timers().IsArmed(kTimerScript));
+    EXPECT_FALSE(ui->Timers().IsArmed(kTimerShowBack));
+    EXPECT_FALSE(EventPending());
+    EXPECT_EQ(bridge.PostedCommands(), std::vector<int>({32861}));
+}
+
 TEST_F(CustomerUITest, EscapeAsksBeforeItStopsTheRunAndEnterIsSwallowed) {
     Enter(2);
     EXPECT_TRUE(ui->OnKey(13));
