@@ -41,6 +41,11 @@ void SetAdminModeChangedHook(std::function<void(bool)> hook) {
     g_adminModeChanged = std::move(hook);
 }
 
+std::function<void(bool)> GetAdminModeChangedHook() {
+    std::lock_guard<std::mutex> lock(g_hookMutex);
+    return g_adminModeChanged;
+}
+
 void RunAdminModeCommand(const PasswordPrompt& prompt) {
     if (theApp.m_bAdminMode) return;
     for (int attempt = 1; attempt <= kTries; ++attempt) {

@@ -23,6 +23,8 @@ using PasswordPrompt = std::function<bool(const std::string& prompt, std::string
 // The windows that show the mode (control panel, scripts console) install
 // one function that is told every change; none until then.
 void SetAdminModeChangedHook(std::function<void(bool adminMode)> hook);
+// The installed function, so that a window can chain its own to it.
+std::function<void(bool adminMode)> GetAdminModeChangedHook();
 
 // The Admin Mode command: up to three tries. The right password switches
 // the mode on; a cancelled prompt leaves it off; three wrong ones end with a

@@ -3,4 +3,5 @@
 void InstallScriptCommandFamilies(BuiltInHandlerTable& table)
 {
     InstallCaptureLogHeaderCommands(table);
+    InstallPromptCommands(table);
 }

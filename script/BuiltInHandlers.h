@@ -20,3 +20,4 @@ void InstallScriptCommandFamilies(BuiltInHandlerTable& table);
 
 // The families.
 void InstallCaptureLogHeaderCommands(BuiltInHandlerTable& table);
+void InstallPromptCommands(BuiltInHandlerTable& table);

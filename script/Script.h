@@ -129,6 +129,25 @@ public:
     // Command handlers of the script library.
     static bool SaveTextToImageCaptureLogHeader(const char* arguments, std::vector<Variable>& variables,
                                                 bool check_only, CString& error);
+
+    // The operator's prompts, the timed wait and the notice (script/PromptCommands.cpp).
+    static bool PromptInfo(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
+    static bool PromptContinueCancel(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                     CString& error);
+    static bool PromptForValue(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                               CString& error);
+    static bool PromptForValueInt(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                  CString& error);
+    static bool PromptForString(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                CString& error);
+    static bool PromptCustom(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                             CString& error);
+    static bool WaitWithTimer(Script& script, const char* arguments, std::vector<Variable>& variables,
+                              bool check_only, CString& error);
+    static bool InformOperator(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                               CString& error);
+    static bool ShowFluidicSystemState(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                       CString& error);
 };
 
 // Parses a function definition after its "void ": the name, then the typed

@@ -327,6 +327,10 @@ bool ScriptCode::Execute(Script& owner, std::vector<Variable>& variables, CStrin
                 observer->SetVariables(variables);
             observer->ShowCurrentLine(owner.handle, stored);
         }
+        if (VariableWatchSink* watch = GetVariableWatchSink()) {
+            if (watch->IsVisible())
+                watch->SetVariables(variables);
+        }
         const std::string trimmed = TrimmedCopy(stored);
         const char* text = trimmed.c_str();
 

@@ -79,6 +79,13 @@ void EndRunWithoutCode(Script& script)
 void SetScriptRunObserver(ScriptRunObserver* observer) { g_observer = observer; }
 ScriptRunObserver* GetScriptRunObserver() { return g_observer.load(); }
 
+namespace {
+std::atomic<VariableWatchSink*> g_variableWatch{nullptr};
+}  // namespace
+
+void SetVariableWatchSink(VariableWatchSink* sink) { g_variableWatch = sink; }
+VariableWatchSink* GetVariableWatchSink() { return g_variableWatch.load(); }
+
 void SetScriptThreadStarter(ScriptThreadStarter starter) { g_threadStarter = starter ? starter : &StartThread; }
 
 bool CreateActiveScriptHandle(int32_t handle, CString& error)

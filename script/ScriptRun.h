@@ -47,6 +47,18 @@ public:
 void SetScriptRunObserver(ScriptRunObserver* observer);  // not owned; nullptr removes it
 ScriptRunObserver* GetScriptRunObserver();
 
+// The variable watch window: before each line of either instance, while the
+// window is visible, it receives the run's variables. Installed at start-up
+// beside the observer; called on the worker thread.
+class VariableWatchSink {
+public:
+    virtual ~VariableWatchSink() = default;
+    virtual bool IsVisible() = 0;
+    virtual void SetVariables(const std::vector<Variable>& variables) = 0;
+};
+void SetVariableWatchSink(VariableWatchSink* sink);  // not owned; nullptr removes it
+VariableWatchSink* GetVariableWatchSink();
+
 // The live instances, at most one per handle. An instance never moves while
 // it exists. Touch only while holding g_ScriptInterpretersMutex.
 extern std::vector<std::unique_ptr<Script>> g_ScriptInterpreters;

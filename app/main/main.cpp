@@ -27,6 +27,8 @@
 #include "imaging/ui/DocTemplate.h"
 #include "imaging/ui/LivePreview.h"
 #include "operator/ui/CustomerScreen.h"
+#include "operator/ui/ScriptWindows.h"
+#include "operator/ui/PromptWindows.h"
 #include "platform/Folders.h"
 #include "platform/UiBridge.h"
 #include "platform/ui/QtUiBridge.h"
@@ -130,7 +132,9 @@ int main(int argc, char** argv) {
     InstallSettingsWindows(frame.Commands(), &frame, [](const std::string& name, CString& error) {
         return CreateNewExperiment(name.c_str(), error);
     });
+    const auto operatorPromptWindows = InstallOperatorPromptWindows(frame.Commands(), &frame);
     InstallScriptHooks();
+    InstallScriptWindows(frame.Commands(), &frame);
     InstallCustomerScreen();
     frame.show();
 

@@ -86,11 +86,7 @@ ZaberControlPanel::ZaberControlPanel(QWidget* parent, StagePanel::LogSink log)
     m_stage.LoadSettings();
     m_port->setText(QString::asprintf("COM%ld", static_cast<long>(theApp.m_nStageComPort)));
     m_baud->setText(QString::asprintf("%lu baud", static_cast<unsigned long>(theApp.m_nStageBaudRate)));
-    std::string model, serial;
-    if (m_stage.GetDeviceId(&model)) {
-        m_model->setText(QString::fromStdString(model));
-        if (m_stage.GetSerialNumber(&serial)) m_serial->setText(QString::fromStdString(serial));
-    }
+    QueryIdentity();
     m_focus.increment->setCurrentIndex(0);
     m_x.increment->setCurrentIndex(0);
     m_loading = true;
@@ -190,6 +186,24 @@ void ZaberControlPanel::RunOnWorker(QPushButton* button, std::function<void()> w
     m_worker.start([this, button, work = std::move(work)] {
         work();
         QMetaObject::invokeMethod(this, [button] { button->setEnabled(true); }, Qt::QueuedConnection);
+    });
+}
+
+void ZaberControlPanel::QueryIdentity() {
+    // The controller may be busy with a script's exchanges: ask on the worker
+    // and fill the labels when the answers are in.
+    m_worker.start([this] {
+        std::string model, serial;
+        const bool haveModel = m_stage.GetDeviceId(&model);
+        const bool haveSerial = haveModel && m_stage.GetSerialNumber(&serial);
+        QMetaObject::invokeMethod(
+            this,
+            [this, haveModel, haveSerial, model, serial] {
+                if (haveModel) m_model->setText(QString::fromStdString(model));
+                if (haveSerial) m_serial->setText(QString::fromStdString(serial));
+                emit identityShown();
+            },
+            Qt::QueuedConnection);
     });
 }
 

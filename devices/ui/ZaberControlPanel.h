@@ -36,6 +36,8 @@ public:
 signals:
     // The position edits show the result of a refresh.
     void positionsRefreshed();
+    // The identity labels show the controller's answers.
+    void identityShown();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -52,6 +54,7 @@ private:
                        int velocityBackId, int velocityFwdId);
     // Runs `work` on the worker with `button` disabled meanwhile.
     void RunOnWorker(QPushButton* button, std::function<void()> work);
+    void QueryIdentity();
     void RefreshPositions();
     void OnEditChanged();
 

@@ -49,6 +49,8 @@ constexpr int kStartFailed = 3;
 const char kUsage[] =
     "usage: vellora_script_runner --data-root DIR --script FILE [options]\n"
     "  --answers FILE       answers to prompts, one line per prompt in order: <Command>: <answer>\n"
+    "                       (the answer is the typed text, a custom button's number or label,\n"
+    "                       or Cancel; a prompt without its answer is cancelled)\n"
     "  --messages FILE      receives the text of every message box\n"
     "  --pump-bytes FILE    receives every byte the virtual pumps receive from the start of the run\n"
     "  --stop-after-ms N    asks the run to stop after N ms\n"

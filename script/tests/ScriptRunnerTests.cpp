@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -159,6 +160,79 @@ TEST_F(ScriptRunnerTest, AStopReachesBothPumps)
     const std::string bytes = ReadText(pumpBytes);
     EXPECT_NE(bytes.find("/1T\r"), std::string::npos) << bytes;
     EXPECT_NE(bytes.find("/2T\r"), std::string::npos) << bytes;
+}
+
+// The message file of a run in a new data root, without the notice that its
+// settings file was created.
+std::string RunMessages(const std::string& path)
+{
+    const std::string notice = "Vellora.ini file is created with default values.\n";
+    std::string text = ReadText(path);
+    if (text.rfind(notice, 0) == 0)
+        text.erase(0, notice.size());
+    return text;
+}
+
+TEST_F(ScriptRunnerTest, PromptsAreAnsweredFromTheAnswerFileAndCancelStopsTheRun)
+{
+    // Each answer is checked by a condition whose unanswered notice lands in
+    // the message file.
+    const std::string script = Write("prompts.scr",
+                                     "int n = 1;\n"
+                                     "int b = 0;\n"
+                                     "double v = 1.5;\n"
+                                     "STRING name = \"\";\n"
+                                     "PromptInfo(\"Load the cartridge\\nthen continue\");\n"
+                                     "PromptForValueInt(\"How many?\", n, 1, 10);\n"
+                                     "PromptForValue(\"Volume\", v, 0, 100);\n"
+                                     "PromptForString(\"Operator\", name);\n"
+                                     "PromptCustom(\"Next?\", \"Flush;Prime;Skip\", b);\n"
+                                     "if (n == 4)\n{\n  PromptInfo(\"n is 4\");\n}\n"
+                                     "if (v == 25.5)\n{\n  PromptInfo(\"v is 25.5\");\n}\n"
+                                     "if (name == \"Ada\")\n{\n  PromptInfo(\"name is Ada\");\n}\n"
+                                     "if (b == 2)\n{\n  PromptInfo(\"b is 2\");\n}\n"
+                                     "PromptContinueCancel(\"Go on?\");\n"
+                                     "PromptInfo(\"after the cancel\");\n");
+    const std::string answers = Write("answers.txt",
+                                      "PromptInfo: Continue\r\n"
+                                      "PromptForValueInt: 4\r\n"
+                                      "PromptForValue: 25.5\r\n"
+                                      "PromptForString: Ada\r\n"
+                                      "PromptCustom: Prime\r\n"
+                                      "PromptContinueCancel: Cancel\r\n");
+    const std::string messages = (folder / "messages.txt").string();
+    const Result result = Run({"--script", script, "--answers", answers, "--messages", messages, "--no-pumps"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(RunMessages(messages),
+              "No answer for the prompt of PromptInfo: n is 4\n"
+              "No answer for the prompt of PromptInfo: v is 25.5\n"
+              "No answer for the prompt of PromptInfo: name is Ada\n"
+              "No answer for the prompt of PromptInfo: b is 2\n"
+              "PromptContinueCancel(\"Go on?\"); : Script Stopped\n");
+}
+
+TEST_F(ScriptRunnerTest, AnAnswerOutOfRangeEndsTheRunWithItsMessage)
+{
+    const std::string script = Write("range.scr", "int n = 1;\nPromptForValueInt(\"How many?\", n, 1, 10);\n");
+    const std::string answers = Write("answers.txt", "PromptForValueInt: 11\n");
+    const std::string messages = (folder / "messages.txt").string();
+    const Result result = Run({"--script", script, "--answers", answers, "--messages", messages, "--no-pumps"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(RunMessages(messages),
+              "PromptForValueInt(\"How many?\", n, 1, 10); : Entered value: 11 is greater than maximum value 10\n");
+}
+
+TEST_F(ScriptRunnerTest, ATimedWaitEndsAtAStop)
+{
+    const std::string script = Write("wait.scr", "WaitWithTimer(36000, \"Soaking\");\nPromptInfo(\"after\");\n");
+    const std::string messages = (folder / "messages.txt").string();
+    const auto begin = std::chrono::steady_clock::now();
+    const Result result =
+        Run({"--script", script, "--messages", messages, "--no-pumps", "--stop-after-ms", "300"});
+    // Ten hours of waiting end with the stop; the stop ends the run before the next line.
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(60));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(RunMessages(messages), "");
 }
 
 }  // namespace

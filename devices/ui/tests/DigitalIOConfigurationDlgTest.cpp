@@ -31,9 +31,14 @@ protected:
     static T* Control(QWidget& dlg, int id) {
         return qobject_cast<T*>(Tovanix::GetDlgItem(&dlg, id));
     }
-    static void Settle() {
-        QDeadlineTimer deadline(300);
-        while (!deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    // The window writes the interlock mapping shortly after it opens; wait
+    // for that (however busy the machine is), then let the events settle.
+    void Settle() {
+        QDeadlineTimer deadline(20000);
+        while (!deadline.hasExpired() && ReadSettings().find("Mapping=Interlock") == std::string::npos) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
 };
 

@@ -7,7 +7,12 @@
 #include <QPushButton>
 #include <QSignalSpy>
 
+#include <chrono>
 #include <cstdlib>
+#include <future>
+#include <memory>
+#include <shared_mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -63,6 +68,31 @@ TEST_F(ZaberControlPanelTest, OpensWithIdentityPositionsAndShortenedWithoutTheXA
     EXPECT_TRUE(Control<QLineEdit>(panel, 1327)->text().isEmpty());
     EXPECT_TRUE(logged.empty());
     if (const char* folder = std::getenv("VELLORA_SCREENSHOTS")) panel.grab().save(QString(folder) + "/StageShort.png");
+}
+
+TEST_F(ZaberControlPanelTest, IdentityIsAskedOffTheUserInterfaceThread) {
+    // While another thread holds every serial port, an exchange cannot
+    // start: the panel must open all the same and fill its labels later.
+    std::promise<void> held;
+    std::promise<void> release;
+    std::thread holder([&] {
+        std::unique_lock<std::shared_mutex> ports(g_SerialPortsLock);
+        held.set_value();
+        // Bounded, so that a panel that waits on the port fails the test
+        // instead of hanging it.
+        release.get_future().wait_for(std::chrono::seconds(3));
+    });
+    held.get_future().wait();
+    auto panel = std::make_unique<ZaberControlPanel>(nullptr, log);
+    const QString modelWhileBlocked = Tovanix::GetControlText(Tovanix::GetDlgItem(panel.get(), 1003));
+    release.set_value();
+    holder.join();
+    EXPECT_EQ(modelWhileBlocked, "Model");
+    QSignalSpy shown(panel.get(), &ZaberControlPanel::identityShown);
+    EXPECT_TRUE(shown.count() > 0 || shown.wait(5000));
+    EXPECT_EQ(Tovanix::GetControlText(Tovanix::GetDlgItem(panel.get(), 1003)), "DeviceID 50081");
+    EXPECT_EQ(Tovanix::GetControlText(Tovanix::GetDlgItem(panel.get(), 1004)), "S/N 34567");
+    panel->WaitForWorker();
 }
 
 TEST_F(ZaberControlPanelTest, JogVelocityRefusalAndSavedEdits) {
