@@ -13,6 +13,7 @@
 #include "devices/Camera.h"
 #include "devices/CameraSettings.h"
 #include "devices/TecanCentris.h"
+#include "imaging/RenderOverlays.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/Time.h"
@@ -155,8 +156,9 @@ bool CustomerUI::WindowExists() const {
 bool CustomerUI::IsVisible() const { return m_bVisible.load(); }
 
 void CustomerUI::ShowWindow(bool show) {
-    m_bVisible = show;
-    if (show) SetTimer(kTimerScriptEndWatch, 1000);
+    const bool wasVisible = m_bVisible.exchange(show);
+    // Showing the window arms the script-end watch.
+    if (show && (!wasVisible || !m_timers.IsArmed(kTimerScriptEndWatch))) SetTimer(kTimerScriptEndWatch, 1000);
     std::lock_guard<std::mutex> lock(m_csWindow);
     if (m_window) m_window->ShowWindow(show);
 }
@@ -477,10 +479,7 @@ void CustomerUI::OnLButtonUp(Point point) {
             control.m_dragging_lower = control.m_dragging_upper = false;
             if (changed) {
                 LogAction(("FinishContrastAdjust" + std::to_string(index)).c_str(), state, nullptr);
-                const Tovanix::ControlRect r = control.m_rect;
-                int h = (r.bottom - r.top + 1) / 2;
-                if (h % 2) ++h;
-                const RECT area{r.left - h / 2, r.top, r.right + h / 2, r.bottom + h + 1};
+                const RECT area = HistogramRepaintArea(control.m_rect);
                 Invalidate(&area, true);
             }
         }
@@ -564,17 +563,22 @@ void CustomerUI::OnMouseMove(Point point, bool leftButtonDown) {
         }
     }
     if (sizingCursor) {
-        std::lock_guard<std::mutex> lock(m_csWindow);
-        if (m_window) m_window->SetSizingCursor();
+        CustomerUIWindow* window = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(m_csWindow);
+            window = m_window;
+        }
+        if (window) window->SetSizingCursor();
     }
     if (moveSplit) MoveSplitLine(point.y, false);
     if (state == kStateShowVideo) {
         const int index = ActiveIntensityControl();
         Tovanix::IntensityControl& control = m_IntensityControls[index];
         if (control.OnMouseMove({point.x, point.y})) {
+            // The strip of the markers under the control.
             const Tovanix::ControlRect r = control.m_rect;
-            int h = (r.bottom - r.top + 1) / 2;
-            if (h % 2) ++h;
+            const RECT area = HistogramRepaintArea(r);
+            const int32_t h = area.bottom - r.bottom - 1;
             dirty.push_back({r.left - h / 2, r.bottom + 1, r.right + h / 2 + 1, r.bottom + 1 + h + 1});
         }
     }
@@ -638,12 +642,16 @@ bool CustomerUI::OnBrowseClicked(Point point) {
     }
     for (size_t i = 0; i < rects.size() && i < kInputEdits.size(); ++i) {
         if (!PointInRect(rects[i], point)) continue;
-        std::string path;
-        bool chosen = false;
+        // The dialog runs its own event loop, in which timers and paints
+        // call back into this object: no lock may be held meanwhile. The
+        // window lives on this (the user-interface) thread.
+        CustomerUIWindow* window = nullptr;
         {
             std::lock_guard<std::mutex> lock(m_csWindow);
-            if (m_window) chosen = m_window->ChooseExperimentSettingsFile(&path);
+            window = m_window;
         }
+        std::string path;
+        const bool chosen = window && window->ChooseExperimentSettingsFile(&path);
         if (chosen) {
             {
                 std::lock_guard<std::mutex> lock(m_csContent);

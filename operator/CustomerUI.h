@@ -373,9 +373,11 @@ public:
     const int32_t m_nMaxInputIndex = 5;
     const int32_t m_nBottomMargin = 40;
 
+    // Asks the window to repaint an area (null: all of it); any thread.
+    void Invalidate(const RECT* rect, bool erase);
+
 private:
     uint64_t NowMs() const;
-    void Invalidate(const RECT* rect, bool erase);
     void ControlsChanged();
     void EndWait(const char* name);  // Next and Back: kill timers, reset, name, set
     void KillWaitTimers();

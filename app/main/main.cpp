@@ -27,6 +27,7 @@
 #include "imaging/ImageDoc.h"
 #include "imaging/ui/DocTemplate.h"
 #include "imaging/ui/LivePreview.h"
+#include "operator/ui/CustomerScreen.h"
 #include "operator/ui/ScriptWindows.h"
 #include "operator/ui/PromptWindows.h"
 #include "platform/Folders.h"
@@ -135,6 +136,7 @@ int main(int argc, char** argv) {
     const auto operatorPromptWindows = InstallOperatorPromptWindows(frame.Commands(), &frame);
     InstallScriptHooks();
     InstallScriptWindows(frame.Commands(), &frame);
+    InstallCustomerScreen();
     frame.show();
 
     // Without a real instrument the program drives the virtual one.

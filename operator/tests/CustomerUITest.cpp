@@ -458,6 +458,22 @@ TEST_F(CustomerUITest, AStoppedScriptReleasesAWaitingScreenWithinASecond) {
     EXPECT_FALSE(ui->Timers().IsArmed(kTimerScriptEndWatch));
 }
 
+TEST_F(CustomerUITest, EndOfRunHookResetsTheScreenAndStopsLiveCapture) {
+    PretendCustomerScriptRuns();
+    Enter(7);
+    ui->SetPaintedState(7);
+    ui->SetTimer(kTimerScript, 1000);
+    ui->SetTimer(kTimerShowBack, 5000);
+    ui->HandBack("Next", false);
+    ui->OnScriptEnded();
+    EXPECT_EQ(ui->GetState(), kUndefinedState);
+    EXPECT_EQ(ui->GetPaintedState(), kUndefinedState);
+    EXPECT_FALSE(ui->Timers().IsArmed(kTimerScript));
+    EXPECT_FALSE(ui->Timers().IsArmed(kTimerShowBack));
+    EXPECT_FALSE(EventPending());
+    EXPECT_EQ(bridge.PostedCommands(), std::vector<int>({32861}));
+}
+
 TEST_F(CustomerUITest, EscapeAsksBeforeItStopsTheRunAndEnterIsSwallowed) {
     Enter(2);
     EXPECT_TRUE(ui->OnKey(13));
@@ -499,6 +515,12 @@ TEST_F(CustomerUITest, BrowseBoxPutsTheChosenFileIntoItsInput) {
     ui->EditContent([](CustomerUIContent& c) { c.m_vecBrowseRects = {RECT{100, 100, 200, 140}, RECT{100, 200, 200, 240}}; });
     EXPECT_FALSE(ui->OnBrowseClicked({50, 50}));
     window.chosenFile = "/data/ExperimentSettings.ini";
+    // Timers and repaints go on while the dialog is open.
+    window.duringDialog = [this] {
+        ui->SetTimer(kTimerRepaint, 100);
+        Elapse(100);
+        ui->Snapshot();
+    };
     ui->OnLButtonDown({150, 220});
     EXPECT_EQ(window.browseDialogs, 1);
     EXPECT_EQ(ui->GetControlText(IDC_INPUT2), "/data/ExperimentSettings.ini");
@@ -637,6 +659,50 @@ TEST_F(CustomerUITest, LiveViewTimersToggleOnlyWhenNeeded) {
     EXPECT_FALSE(ui->Timers().IsArmed(kTimerLiveOn));
     EXPECT_FALSE(ui->Timers().IsArmed(kTimerLiveOff));
     SetFrameHooks({});
+}
+
+}  // namespace
+
+namespace {
+
+using namespace customer_ui;
+
+class CustomerUIIntensityTest : public customer_ui_testing::CustomerUIFixture {};
+
+TEST_F(CustomerUIIntensityTest, MarkersOfTheCheckedTypesControlAreDraggedOnTheVideoScreen) {
+    CString error;
+    ASSERT_TRUE(ui->SetState(kStateShowVideo, error));
+    ui->OnBnClickedRadio(IDC_RADIO2);
+    Tovanix::IntensityControl& control = ui->m_IntensityControls[1];
+    control.m_rect = {1500, 500, 1800, 524};
+    control.m_lower_marker_rect = {1495, 525, 1505, 535};
+    control.m_upper_marker_rect = {1795, 525, 1805, 535};
+
+    ui->OnLButtonDown({1500, 530});
+    EXPECT_TRUE(control.m_dragging_lower);
+    EXPECT_FALSE(ui->m_IntensityControls[0].m_dragging_lower);
+    window.invalidated.clear();
+    ui->OnMouseMove({1600, 530}, true);
+    const uint16_t moved = control.m_lower_intensity;
+    EXPECT_GT(moved, 0);
+    // The strip of the markers under the control is redrawn: h = 12.
+    ASSERT_FALSE(window.invalidated.empty());
+    EXPECT_EQ(window.invalidated.back(), (RECT{1494, 525, 1807, 538}));
+
+    window.invalidated.clear();
+    ui->OnLButtonUp({1650, 530});
+    EXPECT_FALSE(control.m_dragging_lower);
+    EXPECT_GT(control.m_lower_intensity, moved);
+    ASSERT_FALSE(window.invalidated.empty());
+    EXPECT_EQ(window.invalidated.back(), (RECT{1494, 500, 1806, 537}));
+    const std::string log = ActionLog();
+    EXPECT_NE(log.find("\tClickOnIntensityControl1\tShowVideo\t"), std::string::npos);
+    EXPECT_NE(log.find("\tFinishContrastAdjust1\tShowVideo\t"), std::string::npos);
+
+    // Elsewhere than the video screen the markers stay put.
+    ASSERT_TRUE(ui->SetState(8, error));
+    ui->OnLButtonDown({1500, 530});
+    EXPECT_FALSE(control.m_dragging_lower);
 }
 
 }  // namespace

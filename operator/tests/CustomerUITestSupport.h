@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <memory>
 #include <mutex>
@@ -55,6 +56,7 @@ public:
     void SetSizingCursor() override { ++sizingCursors; }
     bool ChooseExperimentSettingsFile(std::string* path) override {
         ++browseDialogs;
+        if (duringDialog) duringDialog();
         if (chosenFile.empty()) return false;
         *path = chosenFile;
         return true;
@@ -66,6 +68,8 @@ public:
     int sizingCursors = 0;
     int browseDialogs = 0;
     std::string chosenFile;
+    // Runs while the dialog is open, as the dialog's event loop would.
+    std::function<void()> duringDialog;
 };
 
 class CustomerUIFixture : public ::testing::Test {

@@ -1,6 +1,7 @@
 #include "operator/ui/CustomerScreen.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -23,8 +24,12 @@
 #include "app/ui/MainFrame.h"
 #include "app/ui/ToolBarEx.h"
 #include "imaging/ImageCapture.h"
+#include "imaging/LiveView.h"
+#include "imaging/RenderOverlays.h"
+#include "operator/CustomerScreenPictures.h"
 #include "platform/Files.h"
 #include "platform/Folders.h"
+#include "support/AppLogs.h"
 
 using namespace customer_ui;
 
@@ -128,8 +133,6 @@ CustomerScreen::~CustomerScreen() { m_ui.AttachWindow(nullptr, nullptr); }
 
 void CustomerScreen::CreateControls() {
     const QFont& text = m_metrics.FontOf(Font::Text);
-    const QColor background = ToQColor(g_CustomerUIBackgroundColor.load());
-    const QString colours = QString("background-color: %1; color: white;").arg(background.name());
     auto* radios = new QButtonGroup(this);
     for (int id : AllControlIds()) {
         QWidget* control = nullptr;
@@ -137,7 +140,6 @@ void CustomerScreen::CreateControls() {
             auto* edit = new QLineEdit(this);
             edit->setFont(text);
             edit->setFrame(false);
-            edit->setStyleSheet(colours);
             if (id == IDC_PASSWORD) edit->setEchoMode(QLineEdit::Password);
             connect(edit, &QLineEdit::textEdited, this,
                     [this, id](const QString& value) { m_ui.SetControlText(id, value.toStdString()); });
@@ -157,13 +159,11 @@ void CustomerScreen::CreateControls() {
             control = combo;
         } else if (IsRadio(id)) {
             auto* radio = new QRadioButton(this);
-            radio->setStyleSheet(colours);
             radios->addButton(radio);
             connect(radio, &QRadioButton::clicked, this, [this, id] { m_ui.OnBnClickedRadio(id); });
             control = radio;
         } else {
             auto* check = new QCheckBox(this);
-            check->setStyleSheet(colours);
             connect(check, &QCheckBox::clicked, this, [this, id](bool checked) { m_ui.SetControlChecked(id, checked); });
             control = check;
         }
@@ -178,6 +178,18 @@ QWidget* CustomerScreen::Control(int id) const {
 }
 
 void CustomerScreen::SyncControls() {
+    // Edits, radios and check boxes take the screen's background and text
+    // colours; the exposure combos keep their own.
+    const COLORREF background = g_CustomerUIBackgroundColor.load();
+    if (background != m_controlBackground || m_controlBackground == 0) {
+        m_controlBackground = background;
+        const QString colours =
+            QString("background-color: %1; color: %2;")
+                .arg(ToQColor(background).name(), ToQColor(m_ui.Snapshot().content.m_crText).name());
+        for (const auto& [id, widget] : m_controls) {
+            if (!IsCombo(id)) widget->setStyleSheet(colours);
+        }
+    }
     for (const auto& [id, widget] : m_controls) {
         const ControlState state = m_ui.GetControl(id);
         const QSignalBlocker block(widget);
@@ -307,6 +319,34 @@ void CustomerScreen::Paint(QPainter& painter, const QRect& updateRect) {
     if (snapshot.state >= 0 && snapshot.state < kNumberOfStates) m_ui.SetPaintedState(snapshot.state);
 }
 
+int CustomerScreen::DrawTextLines(QPainter& painter, int maxLines, RECT* bounds, double topFraction) {
+    const CustomerUISnapshot snapshot = m_ui.Snapshot();
+    const TextLinesLayout layout =
+        LayoutTextLines(m_metrics, snapshot.content.m_vecTextLines, {0, 0, width(), height()}, maxLines, topFraction);
+    painter.save();
+    painter.setFont(m_metrics.FontOf(Font::Text));
+    for (const PlacedText& line : layout.lines) {
+        painter.drawText(QRect(line.at.x, line.at.y, line.size.cx, line.size.cy), Qt::AlignLeft | Qt::AlignTop,
+                         QString::fromStdString(line.text));
+    }
+    painter.restore();
+    if (bounds) *bounds = layout.bounds;
+    return layout.count;
+}
+
+void CustomerScreen::DrawExposureOffBox(QPainter& painter, int combo) {
+    const ControlState control = m_ui.GetControl(combo);
+    if (control.visible) return;
+    const QRect box = ToQRect(control.rect);
+    painter.save();
+    painter.setFont(m_metrics.FontOf(Font::Small));
+    painter.setPen(QPen(ToQColor(kOffBoxColour), 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, "OFF");
+    painter.drawRect(box.adjusted(0, 0, -1, -1));
+    painter.restore();
+}
+
 void CustomerScreen::PaintFrame(QPainter& painter, const CustomerUISnapshot& snapshot, const QRect& updateRect) {
     painter.fillRect(rect(), ToQColor(snapshot.background));
     DrawGroupBoxes(painter, snapshot, updateRect);
@@ -427,6 +467,10 @@ void InstallCustomerScreen() {
     if (theApp.m_strCustomerUIDir.GetLength() == 0) {
         theApp.m_strCustomerUIDir = platform::JoinPath(theApp.m_strExeDir.c_str(), "CustomerUI").c_str();
     }
+    std::string error;
+    if (!InstallCustomerScreenPictures(theApp.m_strExeDir.c_str(), theApp.m_strCustomerUIDir.c_str(), &error)) {
+        LogErrAndInfo("CustomerUI", __LINE__, error.c_str());
+    }
     FrameHooks hooks = GetFrameHooks();
     hooks.customerUiExists = [] { return g_screen != nullptr; };
     hooks.customerUiVisible = [] { return g_screen != nullptr && g_CustomerUI.IsVisible(); };
@@ -446,6 +490,25 @@ void InstallCustomerScreen() {
     SetFrameHooks(hooks);
     SetCustomerScreenVisibleQuery([] { return g_screen != nullptr && g_CustomerUI.IsVisible(); });
 
+    // The render thread draws the live video and the split line, and fills
+    // the histogram of the image type chosen on the screen.
+    RunScreenRenderHooks render;
+    render.isVisible = [] { return g_screen != nullptr && g_CustomerUI.IsVisible(); };
+    render.activeIntensityControl = [] {
+        return &g_CustomerUI.m_IntensityControls[g_CustomerUI.ActiveIntensityControl()];
+    };
+    render.invalidate = [](const RECT& area) { g_CustomerUI.Invalidate(&area, true); };
+    render.updateFlowSplitText = [](bool redraw) {
+        if (g_screen) g_CustomerUI.UpdateFlowSplitText(redraw);
+    };
+    SetRunScreenRenderHooks(render);
+    // The live view tells the video screen which image type it shows.
+    SetLiveChannelChangeHandler([](int typeIndex) {
+        if (!g_CustomerUI.IsVisible() || g_CustomerUI.GetState() != kStateShowVideo) return;
+        g_CustomerUI.Invalidate(nullptr, true);
+        g_CustomerUI.m_nLiveImageType = typeIndex;
+    });
+
     ToolbarAccess toolbar;
     toolbar.getImageTypeIndex = [] {
         CToolBarEx* bar = theApp.m_pMainWnd ? theApp.m_pMainWnd->ToolBar() : nullptr;
@@ -456,4 +519,24 @@ void InstallCustomerScreen() {
         return bar != nullptr && bar->ShowImageType(index);
     };
     g_CustomerUI.SetToolbarAccess(toolbar);
+
+    // Start-up makes the window, hidden; the script's first screen shows it.
+    GetFrameHooks().createCustomerUi();
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, RemoveCustomerScreen);
+}
+
+void RemoveCustomerScreen() {
+    SetRunScreenRenderHooks({});
+    SetLiveChannelChangeHandler(nullptr);
+    SetCustomerScreenVisibleQuery(nullptr);
+    FrameHooks hooks = GetFrameHooks();
+    hooks.customerUiExists = nullptr;
+    hooks.customerUiVisible = nullptr;
+    hooks.createCustomerUi = nullptr;
+    hooks.showCustomerUi = nullptr;
+    hooks.startCustomerScript = nullptr;
+    SetFrameHooks(hooks);
+    g_CustomerUI.SetToolbarAccess({});
+    delete g_screen;
+    g_screen = nullptr;
 }

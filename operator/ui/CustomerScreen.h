@@ -52,6 +52,13 @@ public:
     // Brings the child controls in step with the logic's description now.
     void SyncControls();
 
+    // Drawing helpers of the screens' painters.
+    // The text lines, centred from `topFraction` of the height; the number
+    // of lines drawn (0 for none) and their bounding rectangle.
+    int DrawTextLines(QPainter& painter, int maxLines, RECT* bounds, double topFraction);
+    // The grey "OFF" box in place of a hidden exposure combo.
+    void DrawExposureOffBox(QPainter& painter, int combo);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -82,12 +89,14 @@ private:
     QImage m_imgLogo;
     std::map<int, QWidget*> m_controls;
     QTimer* m_timer = nullptr;
-    bool m_syncing = false;
+    COLORREF m_controlBackground = 0;
 };
 
 // The program's run screen: created hidden on first use, installed into the
 // main window's hooks (exists, visible, create, show, start a script) and
 // into the capture code's visibility query.
 void InstallCustomerScreen();
+// Takes the hooks back and deletes the window; done when the program quits.
+void RemoveCustomerScreen();
 // The window of g_CustomerUI, or null before it was created.
 CustomerScreen* GetCustomerScreen();

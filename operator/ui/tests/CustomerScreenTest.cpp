@@ -2,12 +2,17 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPainter>
 #include <QRadioButton>
 #include <QTest>
 
 #include <cstdlib>
 #include <memory>
 
+#include "app/FrameHooks.h"
+#include "imaging/RenderOverlays.h"
+#include "operator/CustomerScreenPictures.h"
+#include "platform/Files.h"
 #include "operator/tests/CustomerUITestSupport.h"
 #include "operator/ui/CustomerScreen.h"
 #include "platform/testsupport/QtTestApplication.h"
@@ -149,6 +154,46 @@ TEST_F(CustomerScreenTest, GroupBoxesAndTitleAreDrawnOnTheFrame) {
     EXPECT_GT(CountColour(image, QRect(1500, 75, 382, 45), Colour(kTitleColour)), 20);
 }
 
+TEST_F(CustomerScreenTest, LogoFromTheProgramFolderSitsTopLeft) {
+    const std::string program = dataRoot + "/Program";
+    ASSERT_TRUE(InstallCustomerScreenPictures(program, customerDir, nullptr));
+    theApp.m_strExeDir = program.c_str();
+    screen = std::make_unique<CustomerScreen>(*ui, 1920, 1080);
+    const QImage image = Shot("logo");
+    // The logo's ring, 35 pixels right of its centre at (45, 45) of the picture.
+    const Point at = LogoPosition(1920, 1080);
+    EXPECT_EQ(image.pixelColor(at.x + 80, at.y + 45), Colour(kArrowTeal));
+    EXPECT_EQ(image.pixelColor(at.x - 2, at.y + 45), Colour(kDefaultBackground));
+    theApp.m_strExeDir = "";
+}
+
+TEST_F(CustomerScreenTest, TextLinesAndTheOffBoxOfAHiddenCombo) {
+    ui->EditContent([](CustomerUIContent& c) { c.m_vecTextLines = {"Sample is flowing", "Second line", "Third"}; });
+    ui->MoveControl(IDC_COMBO2, {1500, 400, 1600, 430});
+    ui->ShowControl(IDC_COMBO2, false);
+    QImage image(screen->size(), QImage::Format_RGB32);
+    image.fill(Colour(kDefaultBackground));
+    {
+        QPainter painter(&image);
+        painter.setPen(Qt::white);
+        RECT bounds;
+        EXPECT_EQ(screen->DrawTextLines(painter, 2, &bounds, 0.7), 2);
+        EXPECT_EQ(bounds.top, 756);
+        EXPECT_GT(bounds.bottom, 756 + 2 * 30);
+        screen->DrawExposureOffBox(painter, IDC_COMBO2);
+        ui->ShowControl(IDC_COMBO1, true);
+        ui->MoveControl(IDC_COMBO1, {1500, 300, 1600, 330});
+        screen->DrawExposureOffBox(painter, IDC_COMBO1);  // shown: no box
+    }
+    if (const char* folder = std::getenv("VELLORA_SCREENSHOTS")) image.save(QString(folder) + "/text-off-box.png");
+    const QColor grey = Colour(kOffBoxColour);
+    EXPECT_EQ(image.pixelColor(1500, 415), grey);  // frame
+    EXPECT_EQ(image.pixelColor(1550, 400), grey);
+    EXPECT_GT(CountColour(image, QRect(1510, 404, 80, 22), grey), 10);  // "OFF"
+    EXPECT_EQ(image.pixelColor(1500, 315), Colour(kDefaultBackground));
+    EXPECT_GT(CountColour(image, QRect(0, 756, 1920, 100), QColor(Qt::white)), 100);
+}
+
 TEST_F(CustomerScreenTest, ControlsFollowTheLogicAndReportTyping) {
     ui->ShowEditControls(IDC_INPUT1, IDC_PASSWORD, 0);
     ui->MoveControl(IDC_INPUT1, {800, 500, 1200, 540});
@@ -161,6 +206,7 @@ TEST_F(CustomerScreenTest, ControlsFollowTheLogicAndReportTyping) {
     EXPECT_FALSE(screen->Control(IDC_INPUT2)->isVisibleTo(screen.get()));
     EXPECT_EQ(user->geometry(), QRect(800, 500, 400, 40));
     EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+    EXPECT_NE(user->styleSheet().indexOf("#21323f"), -1);  // the screen's background
 
     QTest::keyClicks(user, "oper");
     EXPECT_EQ(ui->GetControlText(IDC_INPUT1), "oper");
@@ -189,6 +235,41 @@ TEST_F(CustomerScreenTest, EnterIsSwallowedAndEscapeAsksFirst) {
     QTest::keyClick(screen.get(), Qt::Key_Escape);
     EXPECT_FALSE(ui->IsVisible());
     EXPECT_FALSE(screen->isVisible());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CustomerScreenInstallTest, TheProgramsScreenAnswersTheHooksOfTheOtherWindows) {
+    testsupport::EnsureApplication();
+    theApp.m_strExeDir = "";
+    theApp.m_strCustomerUIDir = "";
+    InstallCustomerScreen();
+    ASSERT_NE(GetCustomerScreen(), nullptr);
+    EXPECT_FALSE(GetCustomerScreen()->isVisible());
+    EXPECT_TRUE(platform::FileExists(platform::JoinPath(theApp.m_strCustomerUIDir.c_str(), "PipetteSample.png")));
+    const FrameHooks hooks = GetFrameHooks();
+    ASSERT_TRUE(hooks.customerUiExists && hooks.customerUiVisible && hooks.showCustomerUi);
+    EXPECT_TRUE(hooks.customerUiExists());
+    EXPECT_FALSE(hooks.customerUiVisible());
+    EXPECT_FALSE(GetRunScreenRenderHooks().isVisible());
+    hooks.showCustomerUi(true);
+    EXPECT_TRUE(hooks.customerUiVisible());
+    EXPECT_TRUE(GetRunScreenRenderHooks().isVisible());
+    EXPECT_EQ(GetRunScreenRenderHooks().activeIntensityControl(), &g_CustomerUI.m_IntensityControls[0]);
+
+    // A missing script starts nothing and is no failure.
+    CString error;
+    EXPECT_TRUE(hooks.startCustomerScript("/nowhere/DefaultCustomerUI.scr", &error));
+    EXPECT_EQ(g_CustomerUI.GetState(), kUndefinedState);
+
+    RemoveCustomerScreen();
+    EXPECT_EQ(GetCustomerScreen(), nullptr);
+    EXPECT_FALSE(GetFrameHooks().customerUiExists);
+    EXPECT_FALSE(GetRunScreenRenderHooks().isVisible);
+    theApp.m_strExeDir = "";
+    theApp.m_strCustomerUIDir = "";
 }
 
 }  // namespace
