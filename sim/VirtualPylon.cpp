@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
@@ -532,9 +534,13 @@ bool CInstantCamera::RetrieveResult(unsigned timeoutMs, CGrabResultPtr& result, 
         } else {
             grab->pixelType = bits == 10 ? PixelType_Mono10 : bits == 16 ? PixelType_Mono16 : PixelType_Mono12;
             grab->buffer.resize(samples.size() * 2);
-            for (size_t i = 0; i < samples.size(); ++i) {  // little-endian
-                grab->buffer[2 * i] = static_cast<uint8_t>(samples[i] & 0xFF);
-                grab->buffer[2 * i + 1] = static_cast<uint8_t>(samples[i] >> 8);
+            if constexpr (std::endian::native == std::endian::little) {
+                std::memcpy(grab->buffer.data(), samples.data(), grab->buffer.size());
+            } else {
+                for (size_t i = 0; i < samples.size(); ++i) {  // little-endian
+                    grab->buffer[2 * i] = static_cast<uint8_t>(samples[i] & 0xFF);
+                    grab->buffer[2 * i + 1] = static_cast<uint8_t>(samples[i] >> 8);
+                }
             }
         }
         auto lock = Camera().Lock();
