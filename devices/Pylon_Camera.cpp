@@ -1,6 +1,8 @@
 #include "devices/Pylon_Camera.h"
 
+#include <bit>
 #include <cstdio>
+#include <cstring>
 #include <opencv2/imgproc.hpp>
 
 #include "app/VelloraApp.h"
@@ -308,16 +310,23 @@ bool Pylon_Camera::CaptureSingleFrame(cv::Mat* frame, CString* error) {
             }
             frame->create(height, width, CV_16UC1);
             const auto* in = static_cast<const uint8_t*>(result->GetBuffer());
+            // Samples arrive little-endian; 8-, 10- and 12-bit ones are
+            // moved up to the top of the 16 bits.
+            const int shift = type == Pylon::PixelType_Mono16 ? 0 : 4;
             for (int y = 0; y < height; ++y) {
                 uint16_t* row = frame->ptr<uint16_t>(y);
                 const uint8_t* src = in + static_cast<size_t>(y) * static_cast<size_t>(width) * bytesPerSample;
-                for (int x = 0; x < width; ++x) {
-                    if (type == Pylon::PixelType_Mono8) {
-                        row[x] = static_cast<uint16_t>(src[x] << 4);
-                    } else {
-                        const uint16_t value = static_cast<uint16_t>(src[2 * x] | (src[2 * x + 1] << 8));
-                        row[x] = type == Pylon::PixelType_Mono16 ? value : static_cast<uint16_t>(value << 4);
-                    }
+                if (type == Pylon::PixelType_Mono8) {
+                    for (int x = 0; x < width; ++x) row[x] = static_cast<uint16_t>(src[x] << 4);
+                    continue;
+                }
+                if constexpr (std::endian::native == std::endian::little) {
+                    std::memcpy(row, src, static_cast<size_t>(width) * 2);
+                } else {
+                    for (int x = 0; x < width; ++x) row[x] = static_cast<uint16_t>(src[2 * x] | (src[2 * x + 1] << 8));
+                }
+                if (shift != 0) {
+                    for (int x = 0; x < width; ++x) row[x] = static_cast<uint16_t>(row[x] << shift);
                 }
             }
         }

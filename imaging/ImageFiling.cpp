@@ -439,7 +439,11 @@ bool WriteExperimentImage(const cv::Mat& image, const char* typeName, int captur
         LogError(message);
     }
 
+    // Room for the whole image up front: the encoder appends its output
+    // piece by piece, and regrowing a frame-sized buffer costs more than
+    // the compression itself.
     std::vector<unsigned char> encoded;
+    encoded.reserve(image.total() * image.elemSize() + static_cast<size_t>(image.rows) + 65536);
     try {
         if (!cv::imencode(".png", image, encoded)) {
             error.Format("Problem saving image to file: %s", filed.imagePath.c_str());
@@ -452,11 +456,9 @@ bool WriteExperimentImage(const cv::Mat& image, const char* typeName, int captur
     std::vector<std::string> keys;
     std::vector<std::string> values;
     BuildImageMetadata(typeName, exposureUs, captureIndex, keys, values);
-    std::vector<unsigned char> tagged = encoded;
+    // The buffer is left as it was when tagging fails.
     CString tagError;
-    if (AddXmpMetadataInMemory(tagged, keys, values, tagError)) {
-        encoded.swap(tagged);
-    } else {
+    if (!AddXmpMetadataInMemory(encoded, keys, values, tagError)) {
         LogError(tagError);  // the image is filed untagged
     }
     if (!platform::WriteFileAtomically(filed.imagePath, encoded.data(), encoded.size())) {

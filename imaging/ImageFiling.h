@@ -38,7 +38,8 @@ bool AddImageMetadata(const char* path, const char* typeName, int exposureUs, in
 bool Add_XMP_MetaData(const char* path, const std::vector<std::string>& keys, const std::vector<std::string>& values,
                       CString& error);
 
-// The same on an encoded image held in memory.
+// The same on an encoded image held in memory; on failure the bytes are
+// left as they were.
 bool AddXmpMetadataInMemory(std::vector<unsigned char>& encoded, const std::vector<std::string>& keys,
                             const std::vector<std::string>& values, CString& error);
 

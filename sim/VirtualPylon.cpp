@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
@@ -345,8 +347,8 @@ private:
 class GrabResult : public Pylon::CGrabResultData {
 public:
     bool GrabSucceeded() const override { return succeeded; }
-    const void* GetBuffer() const override { return buffer.data(); }
-    size_t GetBufferSize() const override { return buffer.size(); }
+    const void* GetBuffer() const override { return wide.empty() ? static_cast<const void*>(buffer.data()) : wide.data(); }
+    size_t GetBufferSize() const override { return wide.empty() ? buffer.size() : wide.size() * 2; }
     uint32_t GetWidth() const override { return width; }
     uint32_t GetHeight() const override { return height; }
     Pylon::EPixelType GetPixelType() const override { return pixelType; }
@@ -354,6 +356,7 @@ public:
 
     bool succeeded = false;
     std::vector<uint8_t> buffer;
+    std::vector<uint16_t> wide;  // two-byte samples as rendered, on a little-endian host
     uint32_t width = 0, height = 0;
     Pylon::EPixelType pixelType = Pylon::PixelType_Undefined;
     std::string error;
@@ -531,10 +534,14 @@ bool CInstantCamera::RetrieveResult(unsigned timeoutMs, CGrabResultPtr& result, 
             grab->buffer.assign(samples.begin(), samples.end());
         } else {
             grab->pixelType = bits == 10 ? PixelType_Mono10 : bits == 16 ? PixelType_Mono16 : PixelType_Mono12;
-            grab->buffer.resize(samples.size() * 2);
-            for (size_t i = 0; i < samples.size(); ++i) {  // little-endian
-                grab->buffer[2 * i] = static_cast<uint8_t>(samples[i] & 0xFF);
-                grab->buffer[2 * i + 1] = static_cast<uint8_t>(samples[i] >> 8);
+            if constexpr (std::endian::native == std::endian::little) {
+                grab->wide = std::move(samples);
+            } else {
+                grab->buffer.resize(samples.size() * 2);
+                for (size_t i = 0; i < samples.size(); ++i) {  // little-endian
+                    grab->buffer[2 * i] = static_cast<uint8_t>(samples[i] & 0xFF);
+                    grab->buffer[2 * i + 1] = static_cast<uint8_t>(samples[i] >> 8);
+                }
             }
         }
         auto lock = Camera().Lock();
