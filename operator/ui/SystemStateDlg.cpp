@@ -115,10 +115,12 @@ void SystemStateDlg::RefreshThreadProc()
     for (;;) {
         while (!m_refreshEvent.Wait(1000u * 3600u)) {
         }
+        // Reset before refreshing: a request or a stop that arrives while
+        // the devices are asked must wake the next wait, not be cleared.
+        m_refreshEvent.Reset();
         if (m_stopping)
             return;
         RefreshSystemState(fields, theApp.m_nPumpComPort);
-        m_refreshEvent.Reset();
         QMetaObject::invokeMethod(this, [this, fields] { ShowState(fields); }, Qt::QueuedConnection);
     }
 }
