@@ -235,3 +235,8 @@ bool ReadDoubleParameter(int number, const char*& cursor, double& value, CString
     cursor = p;
     return true;
 }
+
+bool ArgumentListEnded(const char* cursor)
+{
+    return *SkipBlanks(cursor) == ')';
+}

@@ -37,3 +37,8 @@ bool ReadIntParameter(int number, const char*& cursor, int& value, CString& erro
                       std::vector<Variable>* variables, Variable** found);
 bool ReadDoubleParameter(int number, const char*& cursor, double& value, CString& error,
                          std::vector<Variable>* variables, Variable** found);
+
+// True when the argument list ends here (blanks, then ")"), so an optional
+// parameter that follows is absent. Only then is it missing: a parameter that
+// is present but fails to read is an error of the command.
+bool ArgumentListEnded(const char* cursor);

@@ -178,8 +178,28 @@ TEST(ArgumentReaders, AHandlerReadsItsParametersInTurn)
     EXPECT_STREQ("s", result->name.c_str());
     EXPECT_STREQ(");", cursor);
 
+    EXPECT_TRUE(ArgumentListEnded(cursor));
+
     // A fifth parameter is missing: the text after the ")" is read as one.
     int extra = 0;
     EXPECT_FALSE(ReadIntParameter(5, cursor, extra, error, &variables, nullptr));
     EXPECT_EQ("Invalid int parameter 5", error.str());
+}
+
+TEST(ArgumentReaders, AnOptionalParameterIsAbsentOnlyAtTheListsEnd)
+{
+    std::vector<Variable> variables = TestVariables();
+    CString error;
+    int value = 0;
+    const char* absent = "(1 );";
+    ASSERT_TRUE(OpenArgumentList(absent, error));
+    ASSERT_TRUE(ReadIntParameter(1, absent, value, error, &variables, nullptr));
+    EXPECT_TRUE(ArgumentListEnded(absent));
+
+    // A misspelt variable in the optional place is present, and fails to read.
+    const char* misspelt = "(1, no_such_variable);";
+    ASSERT_TRUE(OpenArgumentList(misspelt, error));
+    ASSERT_TRUE(ReadIntParameter(1, misspelt, value, error, &variables, nullptr));
+    EXPECT_FALSE(ArgumentListEnded(misspelt));
+    EXPECT_FALSE(ReadIntParameter(2, misspelt, value, error, &variables, nullptr));
 }
