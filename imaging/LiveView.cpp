@@ -21,10 +21,11 @@ std::map<std::string, int> g_LiveIntervalByImageType;
 bool g_LiveIntervalChanged = false;
 std::mutex g_LiveIntervalLock;
 
-std::atomic<double> g_LiveRotationAngle{0.0};
-std::atomic<int> g_LiveRotationOffset{0};
-std::atomic<int> g_LiveRotationCenterX{0};
-std::atomic<int> g_LiveRotationCenterY{0};
+std::mutex g_LiveRotationLock;
+double g_LiveRotationAngle = 0.0;
+int g_LiveRotationOffset = 0;
+int g_LiveRotationCenterX = 0;
+int g_LiveRotationCenterY = 0;
 
 CString g_LiveImageCaptureLogPath;
 uint64_t g_LiveLogStartMs = 0;
@@ -138,18 +139,29 @@ void SetLiveChannelChangeHandler(std::function<void(int typeIndex)> handler) {
     g_channelHandler = std::move(handler);
 }
 
+void SetLiveRotation(const LiveRotation& rotation) {
+    std::lock_guard<std::mutex> lock(g_LiveRotationLock);
+    g_LiveRotationAngle = rotation.angle;
+    g_LiveRotationOffset = rotation.offset;
+    g_LiveRotationCenterX = rotation.centerX;
+    g_LiveRotationCenterY = rotation.centerY;
+}
+
+LiveRotation GetLiveRotation() {
+    std::lock_guard<std::mutex> lock(g_LiveRotationLock);
+    return LiveRotation{g_LiveRotationAngle, g_LiveRotationOffset, g_LiveRotationCenterX, g_LiveRotationCenterY};
+}
+
 cv::Mat* ApplyLiveImageRotation(cv::Mat* frame) {
-    const double angle = g_LiveRotationAngle;
-    const int offset = g_LiveRotationOffset;
-    if (!frame || frame->empty() || (angle == 0.0 && offset == 0)) {
+    const LiveRotation rotation = GetLiveRotation();
+    if (!frame || frame->empty() || (rotation.angle == 0.0 && rotation.offset == 0)) {
         return frame;
     }
     // The offset moves the frame vertically (a positive offset moves it up),
     // so it goes into the y translation of the rotation.
-    const cv::Point2f centre(static_cast<float>(g_LiveRotationCenterX.load()),
-                             static_cast<float>(g_LiveRotationCenterY.load()));
-    cv::Mat matrix = cv::getRotationMatrix2D(centre, angle * 180.0 / CV_PI, 1.0);
-    matrix.at<double>(1, 2) -= offset;
+    const cv::Point2f centre(static_cast<float>(rotation.centerX), static_cast<float>(rotation.centerY));
+    cv::Mat matrix = cv::getRotationMatrix2D(centre, rotation.angle * 180.0 / CV_PI, 1.0);
+    matrix.at<double>(1, 2) -= rotation.offset;
     cv::warpAffine(*frame, *frame, matrix, frame->size(), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
     return frame;
 }
@@ -290,10 +302,7 @@ void RunLiveViewLoop(const std::atomic<bool>& stop) {
             // Start again by itself while the preview is open.
             if (PreviewDocumentExists()) g_LiveViewEvent->Set();
         }
-        g_LiveRotationAngle = 0.0;
-        g_LiveRotationOffset = 0;
-        g_LiveRotationCenterX = 0;
-        g_LiveRotationCenterY = 0;
+        SetLiveRotation(LiveRotation{});
     }
 }
 

@@ -41,11 +41,23 @@ extern bool g_LiveIntervalChanged;
 extern std::mutex g_LiveIntervalLock;
 
 // Rotation correction of live frames (radians, rows, pixels); all 0: none.
-// Set by script commands, cleared after every run.
-extern std::atomic<double> g_LiveRotationAngle;
-extern std::atomic<int> g_LiveRotationOffset;
-extern std::atomic<int> g_LiveRotationCenterX;
-extern std::atomic<int> g_LiveRotationCenterY;
+// Set by script commands, cleared after every run. The four values belong
+// together: they are written and read only as one unit, under
+// g_LiveRotationLock, so a frame is never corrected with a mix of old and new
+// values. Use SetLiveRotation and GetLiveRotation.
+struct LiveRotation {
+    double angle = 0.0;
+    int offset = 0;
+    int centerX = 0;
+    int centerY = 0;
+};
+extern std::mutex g_LiveRotationLock;
+extern double g_LiveRotationAngle;
+extern int g_LiveRotationOffset;
+extern int g_LiveRotationCenterX;
+extern int g_LiveRotationCenterY;
+void SetLiveRotation(const LiveRotation& rotation);
+LiveRotation GetLiveRotation();
 
 // The live log of the current run and the local time of its first line
 // (ms since 1601). Live-view thread only.

@@ -4,4 +4,7 @@ void InstallScriptCommandFamilies(BuiltInHandlerTable& table)
 {
     InstallCaptureLogHeaderCommands(table);
     InstallPromptCommands(table);
+    InstallCameraCommands(table);
+    InstallStageCommands(table);
+    InstallDigitalIOCommands(table);
 }

@@ -21,3 +21,6 @@ void InstallScriptCommandFamilies(BuiltInHandlerTable& table);
 // The families.
 void InstallCaptureLogHeaderCommands(BuiltInHandlerTable& table);
 void InstallPromptCommands(BuiltInHandlerTable& table);
+void InstallCameraCommands(BuiltInHandlerTable& table);
+void InstallStageCommands(BuiltInHandlerTable& table);
+void InstallDigitalIOCommands(BuiltInHandlerTable& table);

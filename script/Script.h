@@ -130,6 +130,49 @@ public:
     static bool SaveTextToImageCaptureLogHeader(const char* arguments, std::vector<Variable>& variables,
                                                 bool check_only, CString& error);
 
+    // The camera, the focus stack and the rotation correction (script/CameraCommands.cpp).
+    static bool InitializeCamera(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                 CString& error);
+    static bool CollectFocusStack(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                  CString& error);
+    static bool AutoDetectSplitLineZeroPosition(const char* arguments, std::vector<Variable>& variables,
+                                                bool check_only, CString& error);
+    static bool StartDisplayRotationCorrectedImages(const char* arguments, std::vector<Variable>& variables,
+                                                    bool check_only, CString& error);
+
+    // The stage and the temperatures (script/StageCommands.cpp).
+    static bool ZB_MoveToPosition_mm(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                     CString& error);
+    static bool ZB_Home(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
+    static bool ZB_MoveRelative_mm(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                   CString& error);
+    static bool ZB_GetPosition_mm(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                  CString& error);
+    static bool ZB_WaitForMoveToFinish(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                       CString& error);
+    static bool GetTemperatures(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                CString& error);
+
+    // The digital lines, the cartridge sensors and bar codes (script/DigitalIOCommands.cpp).
+    static bool GetCartridgeState(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                  CString& error);
+    static bool GetClampState(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                              CString& error);
+    static bool DIO_ConfigureLine(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                  CString& error);
+    static bool DIO_GetLineConfiguration(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                         CString& error);
+    static bool DIO_GetInputLineState(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                      CString& error);
+    static bool DIO_SetOutputLineState(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                       CString& error);
+    static bool ParseBarCode(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                             CString& error);
+    static bool GetCartridgeTypeFromBarCode(const char* arguments, std::vector<Variable>& variables,
+                                            bool check_only, CString& error);
+    static bool SetCurrentBarCode(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                  CString& error);
+
     // The operator's prompts, the timed wait and the notice (script/PromptCommands.cpp).
     static bool PromptInfo(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
     static bool PromptContinueCancel(const char* arguments, std::vector<Variable>& variables, bool check_only,

@@ -267,6 +267,18 @@ bool AddALine(const char* fileName, const char* line, Tovanix::String* error, bo
     return true;
 }
 
+bool AddALine_ToDefaultLog(const char* line, Tovanix::String* error, uint32_t waitMs) {
+    if (!_CachedLog_semaphore || !_CachedLog_semaphore->Wait(waitMs)) {
+        SetError(error, "AddALine_ToDefaultLog () - timeout waiting for _CachedLog_semaphore.");
+        return false;
+    }
+    const bool any = !g_CachedLogs.empty();
+    if (any) g_CachedLogs.front().AppendLine(line ? line : "");
+    ReleaseSemaphore();
+    if (!any) SetError(error, "AddALine_ToDefaultLog () - there are no active cached log objects.");
+    return any;
+}
+
 bool AddAHeaderLine(const char* fileName, const char* line, Tovanix::String* error) {
     if (!TakeSemaphore()) {
         SetError(error, "AddALine () - timeout waiting for _CachedLog_semaphore.");

@@ -55,6 +55,10 @@ bool RemoveCachedLogObj(const char* fileName);
 
 bool AddALine(const char* fileName, const char* line, Tovanix::String* error, bool markHeaderPosition = false,
               bool addTimeStamp = false);
+// Appends the line to the first record of the table, the default log of the
+// script commands. Waits at most waitMs for the semaphore; false with the
+// reason when it times out or the table is empty (the line is dropped).
+bool AddALine_ToDefaultLog(const char* line, Tovanix::String* error, uint32_t waitMs = 5000);
 bool AddAHeaderLine(const char* fileName, const char* line, Tovanix::String* error);
 int GetNLines(const char* fileName, Tovanix::String* error);
 

@@ -114,8 +114,7 @@ protected:
             g_LiveIntervalByImageType.clear();
             g_LiveIntervalChanged = false;
         }
-        g_LiveRotationAngle = 0.0;
-        g_LiveRotationOffset = 0;
+        SetLiveRotation(LiveRotation{});
         theApp.m_strLiveImageType.Empty();
         capturetest::VirtualCaptureTest::TearDown();
     }
@@ -349,9 +348,7 @@ TEST_F(LiveViewTest, NoRetryOnceThePreviewIsClosedAndNoGrabWithoutPreview) {
 }
 
 TEST_F(LiveViewTest, ClosingThePreviewEndsTheRunWithinOneFrameAndClearsTheRotation) {
-    g_LiveRotationOffset = 12;
-    g_LiveRotationCenterX = 32;
-    g_LiveRotationCenterY = 24;
+    SetLiveRotation(LiveRotation{0.0, 12, 32, 24});
     std::atomic<bool> stop{false};
     int grabsAtClose = -1;
     hookClock.onSleep = [&](milliseconds) {
@@ -365,10 +362,11 @@ TEST_F(LiveViewTest, ClosingThePreviewEndsTheRunWithinOneFrameAndClearsTheRotati
     RunLiveViewLoop(stop);
 
     EXPECT_LE(Device().counters.grabs - grabsAtClose, 1);
-    EXPECT_EQ(g_LiveRotationOffset, 0);
-    EXPECT_EQ(g_LiveRotationCenterX, 0);
-    EXPECT_EQ(g_LiveRotationCenterY, 0);
-    EXPECT_EQ(g_LiveRotationAngle, 0.0);
+    const LiveRotation cleared = GetLiveRotation();
+    EXPECT_EQ(cleared.offset, 0);
+    EXPECT_EQ(cleared.centerX, 0);
+    EXPECT_EQ(cleared.centerY, 0);
+    EXPECT_EQ(cleared.angle, 0.0);
     EXPECT_EQ(LogText().find("RunImageCaptureLiveView"), std::string::npos) << "a closed preview is no failure";
 }
 
@@ -408,9 +406,7 @@ TEST_F(LiveViewTest, RotationOffsetShiftsTheFrameUpWithoutRotating) {
     EXPECT_EQ(frame.ptr<uint16_t>(0), pixels);
     EXPECT_EQ(cv::norm(frame, original, cv::NORM_INF), 0.0) << "no correction: unchanged";
 
-    g_LiveRotationOffset = 12;
-    g_LiveRotationCenterX = 4;
-    g_LiveRotationCenterY = 20;
+    SetLiveRotation(LiveRotation{0.0, 12, 4, 20});
     ApplyLiveImageRotation(&frame);
     for (int r = 0; r < frame.rows; ++r) {
         const int source = std::min(r + 12, frame.rows - 1);
@@ -420,8 +416,7 @@ TEST_F(LiveViewTest, RotationOffsetShiftsTheFrameUpWithoutRotating) {
     // An angle alone turns the frame as the shared rotation does.
     cv::Mat turned = original.clone();
     cv::Mat expected = original.clone();
-    g_LiveRotationOffset = 0;
-    g_LiveRotationAngle = 0.05;
+    SetLiveRotation(LiveRotation{0.05, 0, 4, 20});
     ApplyLiveImageRotation(&turned);
     RotateImageAboutCentre(expected, 0.05, 4, 20, 0);
     EXPECT_EQ(cv::norm(turned, expected, cv::NORM_INF), 0.0);
