@@ -489,4 +489,27 @@ TEST_F(LiveViewTest, LiveLogStartsAFileOnLineZeroAndLosesLinesSilently) {
     EXPECT_FALSE(std::filesystem::exists(root / "missing"));
 }
 
+TEST(LiveRotationTest, ReadersSeeTheFourValuesOnlyAsTheyWereSetTogether) {
+    const LiveRotation first{0.01, 10, 100, 200};
+    const LiveRotation second{-0.02, -20, 300, 400};
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 20000; ++i) SetLiveRotation(i % 2 ? first : second);
+        done = true;
+    });
+    int mixed = 0;
+    while (!done) {
+        const LiveRotation seen = GetLiveRotation();
+        const bool isFirst = seen.angle == first.angle && seen.offset == first.offset &&
+                             seen.centerX == first.centerX && seen.centerY == first.centerY;
+        const bool isSecond = seen.angle == second.angle && seen.offset == second.offset &&
+                              seen.centerX == second.centerX && seen.centerY == second.centerY;
+        const bool isNone = seen.angle == 0.0 && seen.offset == 0 && seen.centerX == 0 && seen.centerY == 0;
+        if (!isFirst && !isSecond && !isNone) ++mixed;
+    }
+    writer.join();
+    SetLiveRotation(LiveRotation{});
+    EXPECT_EQ(mixed, 0);
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -161,6 +162,16 @@ TEST_F(CameraCommandTest, FocusStackChecksInBothPasses)
     EXPECT_EQ(Check(good), kNoStage);
     EXPECT_EQ(stage->ReceivedBytes().find("move"), std::string::npos) << "no check moved the stage";
     EXPECT_FALSE(fs::exists(root / "Data" / "20240315"));
+}
+
+TEST_F(CameraCommandTest, AScriptWithAFaultyFocusStackIsRefusedWhenItIsLoaded)
+{
+    OpenStage();
+    std::istringstream file("int n = 2;\nZB_Home(\"x\");\nCollectFocusStack(\"Z\", 30, 1, n);\n");
+    CString error;
+    ASSERT_FALSE(script.mainCode.Load(script, file, "focus.scr", 0, error, false));
+    EXPECT_EQ(error.str(),
+              "focus.scr at line 3 : CollectFocusStack() start_mm must have a value between 0 and 25 for the Z axis");
 }
 
 TEST_F(CameraCommandTest, FocusStackFilesEveryActiveTypeAtEveryPositionAndFocusFollowsTheStage)
