@@ -4,4 +4,9 @@ void InstallScriptCommandFamilies(BuiltInHandlerTable& table)
 {
     InstallCaptureLogHeaderCommands(table);
     InstallPromptCommands(table);
+    InstallFileCommands(table);
+    InstallAnalysisRunCommands(table);
+    InstallStringCommands(table);
+    InstallROICommands(table);
+    InstallMfgTestCommands(table);
 }

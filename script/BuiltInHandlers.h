@@ -21,3 +21,8 @@ void InstallScriptCommandFamilies(BuiltInHandlerTable& table);
 // The families.
 void InstallCaptureLogHeaderCommands(BuiltInHandlerTable& table);
 void InstallPromptCommands(BuiltInHandlerTable& table);
+void InstallFileCommands(BuiltInHandlerTable& table);
+void InstallAnalysisRunCommands(BuiltInHandlerTable& table);
+void InstallStringCommands(BuiltInHandlerTable& table);
+void InstallROICommands(BuiltInHandlerTable& table);
+void InstallMfgTestCommands(BuiltInHandlerTable& table);
