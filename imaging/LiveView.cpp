@@ -125,6 +125,15 @@ void ForgetPreviewDocument(const CImageDoc* document) {
 
 bool PreviewDocumentExists() { return PreviewSerial() != 0; }
 
+bool GetPreviewImageSize(int& width, int& height, bool& noDocument) {
+    std::lock_guard<std::mutex> lock(g_previewMutex);
+    noDocument = !g_previewDocument;
+    if (noDocument || !g_previewDocument->m_pImage) return false;
+    width = g_previewDocument->m_pImage->cols;
+    height = g_previewDocument->m_pImage->rows;
+    return true;
+}
+
 bool HandFrameToPreviewDocument(cv::Mat*& frame, bool& noDocument, CString& error) {
     return HandFrameTo(0, frame, noDocument, nullptr, error);
 }

@@ -93,6 +93,10 @@ cv::Mat* ApplyLiveImageRotation(cv::Mat* frame);
 void SetPreviewDocument(CImageDoc* document);
 void ForgetPreviewDocument(const CImageDoc* document);
 bool PreviewDocumentExists();
+// The size of the preview document's image, read under the registry's lock
+// (frames are handed over under it). False when there is no preview
+// document (`noDocument` set) or it holds no image.
+bool GetPreviewImageSize(int& width, int& height, bool& noDocument);
 // SetMat on the registered preview document under the registry's lock.
 // False with "no document" set when none is registered (the frame stays
 // with the caller), else SetMat's result.

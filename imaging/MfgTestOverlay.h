@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/Sync.h"
@@ -68,3 +69,44 @@ constexpr uint32_t kMfgTestSymbolsWaitMs = 1000;
 // moves past it. False when there is none or the lock was not obtained
 // within 1000 ms.
 bool NextShownMfgTestSymbol(size_t& index, MfgTestSymbol& symbol);
+
+// Grows by one for each symbol added; never reset.
+extern int32_t g_nMfgTestSymbolSequence;
+
+// Appends a symbol (its sequence is set here) under the list's lock; false
+// when the lock was not obtained within 1000 ms.
+bool AddMfgTestSymbol(MfgTestSymbol symbol);
+
+// Empties the symbol list (the user types stay) and redraws every image
+// view; the list is left as it was when its lock is not obtained. Nothing
+// happens when no symbol or type was ever made. Always true.
+bool ClearMfgTestSymbols();
+
+// A user symbol type: a shape of points relative to the symbol's position,
+// drawn as one line through them. Its id is 1000 + its position in the
+// table; types are appended and never removed while the program runs.
+struct MfgTestPoint {
+    int32_t x = 0;
+    int32_t y = 0;
+};
+struct MfgTestSymbolType {
+    std::vector<MfgTestPoint> points;
+    std::string name;
+    int32_t id = 0;
+};
+constexpr int32_t kFirstUserMfgTestSymbolType = 1000;
+
+// The type of the name (ASCII letters compared without regard to case), or
+// a new empty one appended; `existed` tells which. The table is changed and
+// read under the symbol list's lock, since the renderer reads it while it
+// draws; false only when the lock was not obtained within 1000 ms.
+bool FindMfgTestSymbolType(const char* name, int32_t& id, bool& existed);
+// Whether a user type of the id exists; `locked` is false when the lock was
+// not obtained within 1000 ms.
+bool MfgTestSymbolTypeExists(int32_t id, bool& locked);
+// Appends a point to the type of the id; false when the lock was not
+// obtained (`noSuchType` tells an id that names no type).
+bool AddPointToMfgTestSymbolType(int32_t id, int32_t x, int32_t y, bool& noSuchType);
+// Copies the points of the type of the id; false when there is none or the
+// lock was not obtained.
+bool CopyMfgTestSymbolTypePoints(int32_t id, std::vector<MfgTestPoint>& points);

@@ -7,4 +7,9 @@ void InstallScriptCommandFamilies(BuiltInHandlerTable& table)
     InstallCameraCommands(table);
     InstallStageCommands(table);
     InstallDigitalIOCommands(table);
+    InstallFileCommands(table);
+    InstallAnalysisRunCommands(table);
+    InstallStringCommands(table);
+    InstallROICommands(table);
+    InstallMfgTestCommands(table);
 }

@@ -24,3 +24,8 @@ void InstallPromptCommands(BuiltInHandlerTable& table);
 void InstallCameraCommands(BuiltInHandlerTable& table);
 void InstallStageCommands(BuiltInHandlerTable& table);
 void InstallDigitalIOCommands(BuiltInHandlerTable& table);
+void InstallFileCommands(BuiltInHandlerTable& table);
+void InstallAnalysisRunCommands(BuiltInHandlerTable& table);
+void InstallStringCommands(BuiltInHandlerTable& table);
+void InstallROICommands(BuiltInHandlerTable& table);
+void InstallMfgTestCommands(BuiltInHandlerTable& table);

@@ -10,6 +10,7 @@
 #include "app/VelloraApp.h"
 #include "devices/DigitalIO.h"
 #include "devices/TecanCentris.h"
+#include "imaging/MfgTestOverlay.h"
 #include "platform/UiBridge.h"
 #include "script/BuiltInFunctions.h"
 #include "script/ScriptLines.h"
@@ -238,6 +239,7 @@ unsigned ScriptThreadProc(int32_t* handlePointer)
         LogScriptLine(script->fileName.c_str(), "onEndScript");
         if (ScriptRunObserver* observer = GetScriptRunObserver())
             observer->ClearMfgTestSymbols();
+        ClearMfgTestSymbols();
         script->running = false;
         script->mainCode.lines.clear();
         if (handle == 1 && theApp.m_nPumpComPort != 0) {
@@ -253,6 +255,7 @@ unsigned ScriptThreadProc(int32_t* handlePointer)
         // The console is told as at every other end, so it does not wait for
         // a run that is gone.
         try {
+            ClearMfgTestSymbols();
             TellConsole(handle, true);
         } catch (...) {
         }

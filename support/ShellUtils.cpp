@@ -87,8 +87,8 @@ bool Start(const std::vector<std::string>& arguments) {
     return starter ? starter(arguments, "/") : RealStarter(arguments, "/");
 }
 
-// The desktop's own opener; its outcome is not reported.
-void ShellOpen(const std::string& path) { Start({"xdg-open", path}); }
+// The desktop's own opener; true when it was started.
+bool ShellOpen(const std::string& path) { return Start({"xdg-open", path}); }
 
 std::string ExtensionOf(const std::string& path) {
     size_t dot = path.find_last_of('.');
@@ -166,7 +166,12 @@ bool GetOpenCommandForExtension(const char* extension, Tovanix::String* command,
     return true;
 }
 
-bool OpenUsingDefaultApp(const char* filePath, const char* substituteExtension) {
+namespace {
+
+// True when the registered program was started; `desktopStarted` tells
+// whether the desktop's opener took the file in its place.
+bool OpenWithRegisteredApp(const char* filePath, const char* substituteExtension, bool* desktopStarted) {
+    *desktopStarted = false;
     std::string given = filePath ? filePath : "";
     for (size_t at = given.find("\\\\"); at != std::string::npos; at = given.find("\\\\", at + 1)) {
         given.erase(at, 1);
@@ -182,7 +187,7 @@ bool OpenUsingDefaultApp(const char* filePath, const char* substituteExtension) 
     }
     if (!found) {
         LogErrAndInfo(__FILE__, __LINE__, error.c_str());
-        ShellOpen(path);
+        *desktopStarted = ShellOpen(path);
         return false;
     }
 
@@ -208,10 +213,22 @@ bool OpenUsingDefaultApp(const char* filePath, const char* substituteExtension) 
         arguments[0] = platform::NativePath(arguments[0]);
     }
     if (arguments.empty() || !Start(arguments)) {
-        ShellOpen(path);
+        *desktopStarted = ShellOpen(path);
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool OpenUsingDefaultApp(const char* filePath, const char* substituteExtension) {
+    bool desktopStarted = false;
+    return OpenWithRegisteredApp(filePath, substituteExtension, &desktopStarted);
+}
+
+bool OpenUsingDefaultAppOrDesktop(const char* filePath, const char* substituteExtension) {
+    bool desktopStarted = false;
+    return OpenWithRegisteredApp(filePath, substituteExtension, &desktopStarted) || desktopStarted;
 }
 
 }  // namespace Tovanix

@@ -26,6 +26,10 @@ bool GetOpenCommandForExtension(const char* extension, Tovanix::String* command,
 // started. `substituteExtension` (e.g. ".txt") is tried before the file's own.
 bool OpenUsingDefaultApp(const char* filePath, const char* substituteExtension = nullptr);
 
+// The same, but true also when the file went to the desktop's opener in place
+// of a registered program; false only when no program could be started.
+bool OpenUsingDefaultAppOrDesktop(const char* filePath, const char* substituteExtension = nullptr);
+
 // Starts a program from an argument vector in the given working folder,
 // without waiting for it. True when the process was created.
 using ProcessStarter = std::function<bool(const std::vector<std::string>& arguments, const std::string& workingFolder)>;

@@ -1,4 +1,5 @@
 #include "imaging/ui/RenderImage.h"
+#include "imaging/ui/MfgTestSymbolDrawing.h"
 
 #include <atomic>
 #include <cstdio>
@@ -308,11 +309,11 @@ void DrawMfgTestSymbols(QPainter& painter, const ScreenMapping& mapping, const R
         std::lock_guard<std::mutex> lock(g_drawerMutex);
         drawer = g_symbolDrawer;
     }
+    if (!drawer) drawer = &DrawMfgTestSymbol;
     const RECT imageRect{mapping.SX(0), mapping.SY(0), mapping.SX(mapping.cols - 1), mapping.SY(mapping.rows - 1)};
     size_t index = 0;
     MfgTestSymbol symbol;
     while (NextShownMfgTestSymbol(index, symbol)) {
-        if (!drawer) continue;
         const int dx = mapping.SX(symbol.x) - imageRect.left;
         const int dy = mapping.SY(symbol.y) - imageRect.top;
         painter.save();

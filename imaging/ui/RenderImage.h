@@ -45,8 +45,9 @@ bool RenderImage(RenderRequest* request, CDC* dc);
 // Draws one manufacturing-test symbol with the pen already set: the
 // destination rectangle of the image in the window, the visible part, the
 // window rectangle of the whole image, the image size and the symbol's
-// position relative to that rectangle's top-left corner. Installed by the
-// script commands that add symbols; without it no symbol is drawn.
+// position relative to that rectangle's top-left corner. DrawMfgTestSymbol
+// draws them unless another drawer is installed (tests); an empty drawer
+// restores it.
 using MfgTestSymbolDrawer =
     std::function<bool(const MfgTestSymbol& symbol, CDC* dc, const RECT& destination, double x0, double x1,
                        double y0, double y1, const RECT& imageRect, int cols, int rows, int dx, int dy)>;

@@ -247,9 +247,16 @@ TEST_F(RenderImageTest, HiddenRunScreenGetsNothingAndAVisibleOneTakesItsControls
 TEST_F(RenderImageTest, BrightnessWindowIsFramedAndAMedianInTheBandWakesTheScript) {
     cv::Mat image = imagingtest::Flat16(100, 100, 5000);
     image(cv::Rect(45, 45, 11, 11)).setTo(21000);
+    // As the script does it: the target first, then the event.
+    g_MfgTestBrightnessTarget = MfgTestBrightnessTarget{20000, 22000, 50, 50, 11, 0};
     auto event = std::make_shared<platform::Event>(true, false);
     SetMfgTestBrightnessEvent(event);
     g_MfgTestBrightnessResult = 0;
+    // A request made for an earlier measurement carries its band: it does not answer this one.
+    auto stale = Request(image, 200, 200, "");
+    stale->m_pBrightnessTarget = new MfgTestBrightnessTarget{20500, 21500, 50, 50, 11, 0};
+    Render(*stale);
+    EXPECT_FALSE(event->IsSet());
     auto request = Request(image, 200, 200, "");
     request->m_pBrightnessTarget = new MfgTestBrightnessTarget{20000, 22000, 50, 50, 11, 0};
     const cv::Mat picture = Render(*request);
