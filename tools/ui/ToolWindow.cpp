@@ -16,8 +16,14 @@ ToolWindow::ToolWindow(const QString& caption, QWidget* parent) : QDialog(parent
 }
 
 ToolWindow::~ToolWindow() {
+    DisconnectControls();
     m_stopFlag = true;
     if (m_worker.joinable()) m_worker.join();
+    for (auto& [id, timer] : m_timers) timer->stop();
+}
+
+void ToolWindow::DisconnectControls() {
+    for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
 }
 
 bool ToolWindow::FillFileListBox() {

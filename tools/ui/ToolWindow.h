@@ -89,6 +89,11 @@ protected:
 
     void closeEvent(QCloseEvent* event) override;
 
+    // Cuts every connection of the child controls to this window. A tool
+    // calls it first in its destructor: the controls outlive the tool's own
+    // members and may still signal while they are destroyed.
+    void DisconnectControls();
+
 private:
     void FinishRun(const std::function<void()>& finish);
 
