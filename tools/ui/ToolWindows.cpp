@@ -4,9 +4,16 @@
 
 #include "app/FrameCommands.h"
 #include "app/FrameHooks.h"
+#include "tools/ui/AlgoIteratorTool.h"
 #include "tools/ui/CountingAlgorithmDlg.h"
 
 namespace {
+
+// Shows a hidden window and hides a shown one.
+void Toggle(QWidget* window) {
+    window->setVisible(!window->isVisible());
+    if (window->isVisible()) window->raise();
+}
 
 void Show(QWidget* window) {
     window->show();
@@ -29,4 +36,5 @@ void InstallToolWindows(CommandRouter& commands, QWidget* parent) {
     // A second use leaves the counting tool shown.
     commands.SetHandler(cmd::CountingAlgorithmParameters,
                         [parent] { Show(Ensure(g_CountingAlgorithmDlg, parent)); });
+    commands.SetHandler(cmd::AlgoIterator, [parent] { Toggle(Ensure(g_AlgoIteratorTool, parent)); });
 }
