@@ -142,13 +142,11 @@ void AppendParamFileHeaderLines(const std::string& cirSetName, const std::string
     lines.Add(CString(("#Gd_conc=" + gdConcText).c_str()));
 }
 
-ImageAnalysisToolOwner::ImageAnalysisToolOwner(const ImageAnalysisRequest& request,
-                                               std::function<void(const std::string&)> status, std::function<void()> ended)
-    : m_request(request), m_status(std::move(status)), m_ended(std::move(ended)) {}
+ImageAnalysisToolOwner::ImageAnalysisToolOwner(const ImageAnalysisRequest& request, ToolWorkerContext context,
+                                               std::function<void()> ended)
+    : m_request(request), m_context(std::move(context)), m_ended(std::move(ended)) {}
 
-void ImageAnalysisToolOwner::SetProgressText(const char* text) {
-    if (m_status) m_status(text ? text : "");
-}
+void ImageAnalysisToolOwner::SetProgressText(const char* text) { m_context.SetStatus(text ? text : ""); }
 
 void ImageAnalysisToolOwner::GetParamFileHeaderLines(CStringArray& lines, const char* runFolder) {
     AppendParamFileHeaderLines(m_request.cirSetName, m_request.epiSetName, m_request.lpCurveName, m_request.gdConcText,

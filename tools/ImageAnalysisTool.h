@@ -48,27 +48,31 @@ void AppendParamFileHeaderLines(const std::string& cirSetName, const std::string
                                 const std::string& lpCurveName, const std::string& gdConcText,
                                 const std::string& runFolder, CStringArray& lines);
 
-// What the engine's thread asks of the tool. Safe from any thread; the
-// window supplies the status sink and the end-of-run call, which it forwards
-// to its own thread.
+// What the engine's thread asks of the tool: the worker context's stop flag
+// and status sink, the header lines of the request, the "Open Summary"
+// choice (which may change while the run goes on) and the end of the run.
+// Safe from any thread.
 class ImageAnalysisToolOwner : public ImageAnalysisOwner {
 public:
-    ImageAnalysisToolOwner(const ImageAnalysisRequest& request, std::function<void(const std::string&)> status,
-                           std::function<void()> ended);
+    ImageAnalysisToolOwner(const ImageAnalysisRequest& request, ToolWorkerContext context,
+                           std::function<void()> ended = nullptr);
 
     void RequestStop() { m_stop = true; }
     void SetOpenSummary(bool open) { m_openSummary = open; }
+    // Where the choice is read when the run ends instead (a window's box).
+    void SetOpenSummarySource(std::function<bool()> source) { m_openSummarySource = std::move(source); }
 
-    bool StopRequested() override { return m_stop; }
+    bool StopRequested() override { return m_stop || m_context.StopRequested(); }
     void SetProgressText(const char* text) override;
     void GetParamFileHeaderLines(CStringArray& lines, const char* runFolder) override;
-    bool OpenSummaryWhenDone() override { return m_openSummary; }
+    bool OpenSummaryWhenDone() override { return m_openSummarySource ? m_openSummarySource() : m_openSummary.load(); }
     void EnableControls() override;
 
 private:
     ImageAnalysisRequest m_request;
-    std::function<void(const std::string&)> m_status;
+    ToolWorkerContext m_context;
     std::function<void()> m_ended;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_openSummary{false};
+    std::function<bool()> m_openSummarySource;
 };

@@ -130,8 +130,9 @@ TEST(ImageAnalysisTool, RunThroughTheOwnerWritesTheSummaryAndEndsTheRun)
     ASSERT_TRUE(f.request.Prepare(*run, &error, &warningOnly)) << error;
     std::vector<std::string> statuses;
     int ended = 0;
-    ImageAnalysisToolOwner owner(
-        f.request, [&](const std::string& text) { statuses.push_back(text); }, [&] { ++ended; });
+    ToolWorkerContext context;
+    context.status = [&](const std::string& text) { statuses.push_back(text); };
+    ImageAnalysisToolOwner owner(f.request, context, [&] { ++ended; });
     run->ownerDialog = &owner;
     SetImageAnalysisWorkerCount(1);
     ImageAnalysisThread(run);
@@ -158,8 +159,9 @@ TEST(ImageAnalysisTool, StopBeforeTheFirstImageEndsTheRun)
     ASSERT_TRUE(f.request.Prepare(*run, &error, &warningOnly)) << error;
     std::vector<std::string> statuses;
     int ended = 0;
-    ImageAnalysisToolOwner owner(
-        f.request, [&](const std::string& text) { statuses.push_back(text); }, [&] { ++ended; });
+    ToolWorkerContext context;
+    context.status = [&](const std::string& text) { statuses.push_back(text); };
+    ImageAnalysisToolOwner owner(f.request, context, [&] { ++ended; });
     owner.RequestStop();
     run->ownerDialog = &owner;
     ImageAnalysisThread(run);

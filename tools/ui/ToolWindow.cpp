@@ -102,9 +102,9 @@ void ToolWindow::FinishRun(const std::function<void()>& finish) {
     if (finish) finish();
     if (m_status) m_status->clear();
     m_running = false;
-    SetInputsEnabled(true);
     if (m_run) m_run->setEnabled(true);
     if (m_stop) m_stop->setEnabled(false);
+    SetInputsEnabled(true);
     emit runFinished();
 }
 

@@ -75,7 +75,8 @@ signals:
 protected:
     // The tool's timers.
     virtual void OnToolTimer(int id) { (void)id; }
-    // Enables or disables the tool's inputs for a run (Run is handled here).
+    // Enables or disables the tool's inputs for a run. Run and Stop are set
+    // here first, so a tool may still decide about Run.
     virtual void SetInputsEnabled(bool enabled) { (void)enabled; }
 
     // Makes the frame controls (each with its id) for the tool's layout.

@@ -9,3 +9,8 @@ class CommandRouter;
 class QWidget;
 
 void InstallToolWindows(CommandRouter& commands, QWidget* parent);
+
+// The folder analysis windows, of which at most one is shown: each registers
+// itself, and showing one hides the others.
+void RegisterFolderTool(QWidget* window);
+void ShowOnlyFolderTool(QWidget* shown);
