@@ -11,6 +11,7 @@
 #include "app/FrameHooks.h"
 #include "tools/ui/AlgoIteratorTool.h"
 #include "tools/ui/CountingAlgorithmDlg.h"
+#include "tools/ui/EpiCellCountingAlgoDlg.h"
 #include "tools/ui/ImageAnalysisToolDlg.h"
 
 namespace {
@@ -61,7 +62,10 @@ void InstallToolWindows(CommandRouter& commands, QWidget* parent) {
     commands.SetHandler(cmd::CountingAlgorithmParameters,
                         [parent] { Show(Ensure(g_CountingAlgorithmDlg, parent)); });
     commands.SetHandler(cmd::AlgoIterator, [parent] { Toggle(Ensure(g_AlgoIteratorTool, parent)); });
-    // The batch tool is shown, never hidden, by its command.
+    // The batch tool and the epifluorescence tool are shown, never hidden, by
+    // their commands.
+    commands.SetHandler(cmd::EpiCellCountingParameters,
+                        [parent] { Show(Ensure(g_EpiCellCountingAlgoDlg, parent)); });
     commands.SetHandler(cmd::ImageAnalysisTool, [parent] { Show(Ensure(g_ImageAnalysisToolDlg, parent)); });
 
     // The main window refuses to close while a batch analysis runs.
