@@ -35,6 +35,7 @@
 #include "platform/ui/QtUiBridge.h"
 #include "platform/ui/TerminationSignals.h"
 #include "script/Script.h"
+#include "tools/ui/ToolWindows.h"
 #include "sim/VirtualInstrumentSession.h"
 #include "support/AppLogs.h"
 #include "support/SerialPort.h"
@@ -137,6 +138,7 @@ int main(int argc, char** argv) {
     InstallScriptHooks();
     InstallScriptWindows(frame.Commands(), &frame);
     InstallCustomerScreen();
+    InstallToolWindows(frame.Commands(), &frame);
     frame.show();
 
     // Without a real instrument the program drives the virtual one.
