@@ -288,13 +288,25 @@ bool CountBrighterNeighbours(const SampleOffsets& ringOffsets, const SampleOffse
 
 void MakeRingThresholdFlags(const cv::Mat& source, int threshold, cv::Mat& flags)
 {
+    flags.create(source.size(), CV_8UC1);
     if (threshold <= 0) {
-        flags.create(source.size(), CV_8UC1);
         flags.setTo(1);
         return;
     }
-    cv::compare(source, cv::Scalar(std::min(threshold, 65536)), flags, cv::CMP_GE);
-    flags &= 1;
+    if (source.type() != CV_16UC1) {
+        cv::compare(source, cv::Scalar(std::min(threshold, 65536)), flags, cv::CMP_GE);
+        flags &= 1;
+        return;
+    }
+    // A frame's worth of rows, split over the cores.
+    cv::parallel_for_(cv::Range(0, source.rows), [&](const cv::Range& rows) {
+        for (int y = rows.start; y < rows.end; ++y) {
+            const uint16_t* __restrict in = source.ptr<uint16_t>(y);
+            uint8_t* __restrict out = flags.ptr<uint8_t>(y);
+            for (int x = 0; x < source.cols; ++x)
+                out[x] = static_cast<uint8_t>(in[x] >= threshold);
+        }
+    }, std::max(1.0, source.rows / 64.0));
 }
 
 bool MorphologicalRingFilter(const cv::Mat& source, cv::Mat& target, int left, int right, int top,
