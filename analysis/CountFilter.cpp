@@ -144,15 +144,31 @@ bool CountFilter(const cv::Mat& image, int left, int right, int top, int bottom,
     // is ever marked, so only the window needs clearing.
     thread_local cv::Mat mask;
     mask.create(image.size(), CV_16UC1);
-    mask(cv::Rect(window.xmin, window.ymin, window.xmax - window.xmin, window.ymax - window.ymin)).setTo(0);
+    // The response is zero almost everywhere: the rows are searched for
+    // seed pixels (at or above the threshold) on all cores first, their
+    // part of the mask cleared on the way, then the seeds are taken in the
+    // order a scan of the window meets them.
+    const int windowRows = window.ymax - window.ymin;
+    thread_local std::vector<std::vector<int>> seeds;
+    if (seeds.size() < static_cast<size_t>(windowRows))
+        seeds.resize(static_cast<size_t>(windowRows));
+    std::vector<std::vector<int>>& rowSeeds = seeds;
+    cv::Mat& visits = mask;
+    cv::parallel_for_(cv::Range(window.ymin, window.ymax), [&](const cv::Range& rows) {
+        for (int y = rows.start; y < rows.end; ++y) {
+            std::vector<int>& found = rowSeeds[static_cast<size_t>(y - window.ymin)];
+            found.clear();
+            uint16_t* maskRow = visits.ptr<uint16_t>(y);
+            std::fill(maskRow + window.xmin, maskRow + window.xmax, 0);
+            const uint16_t* row = image.ptr<uint16_t>(y);
+            for (int x = SkipBelow(row, window.xmin, window.xmax, threshold); x < window.xmax;
+                 x = SkipBelow(row, x + 1, window.xmax, threshold))
+                found.push_back(x);
+        }
+    }, std::max(1.0, windowRows / 64.0));
     for (int y = window.ymin; y < window.ymax; ++y) {
-        const uint16_t* row = image.ptr<uint16_t>(y);
         const uint16_t* maskRow = mask.ptr<uint16_t>(y);
-        for (int x = window.xmin; x < window.xmax; ++x) {
-            if (row[x] < threshold) {
-                x = SkipBelow(row, x, window.xmax, threshold) - 1;
-                continue;
-            }
+        for (int x : rowSeeds[static_cast<size_t>(y - window.ymin)]) {
             if (maskRow[x] != 0)
                 continue;
             BlobSums sums;

@@ -35,6 +35,95 @@ std::vector<int> SourceIndices(int points, double from, double to, int sourceSiz
     return indices;
 }
 
+// How the points [first, last) of a display row take their source columns.
+// The columns mostly advance by a whole step (1 at full size, 2 at half
+// size...), with rounding in the column formula putting one off here and
+// there. Then a row is read at that step (one block copy for step 1) and
+// those few points are set on their own; otherwise every point is gathered.
+struct RowCopyPlan {
+    bool stepped = false;
+    int step = 1;                 // source column of point j: step * j + shift, except at:
+    int shift = 0;
+    std::vector<int> exceptions;  // the points whose source column differs
+};
+
+RowCopyPlan PlanRowCopy(const std::vector<int>& columns, int first, int last, int sourceSize) {
+    RowCopyPlan plan;
+    if (last <= first) {
+        return plan;
+    }
+    plan.step = last - first >= 2 ? columns[first + 1] - columns[first] : 1;
+    if (plan.step < 1) {
+        return plan;
+    }
+    plan.shift = columns[first] - plan.step * first;
+    // Every stepped read must stay inside the source row.
+    const int64_t lastRead = int64_t{plan.step} * (last - 1) + plan.shift;
+    if (lastRead >= sourceSize || int64_t{plan.step} * first + plan.shift < 0) {
+        return plan;
+    }
+    const size_t limit = static_cast<size_t>(last - first) / 16;
+    for (int j = first; j < last; ++j) {
+        if (columns[j] != plan.step * j + plan.shift) {
+            if (plan.exceptions.size() >= limit) {
+                plan.exceptions.clear();
+                return plan;
+            }
+            plan.exceptions.push_back(j);
+        }
+    }
+    plan.stepped = true;
+    return plan;
+}
+
+template <int kStep, typename T>
+void CopyStepped(const T* in, T* out, int first, int last) {
+    for (int j = first; j < last; ++j) {
+        out[j] = in[kStep * j];
+    }
+}
+
+template <typename T>
+void CopyRow(const T* in, T* out, const int* columns, int first, int last, const RowCopyPlan& plan) {
+    if (!plan.stepped) {
+        for (int j = first; j < last; ++j) {
+            out[j] = in[columns[j]];
+        }
+        return;
+    }
+    const T* base = in + plan.shift;  // point j reads base[step * j]
+    switch (plan.step) {
+        case 1:
+            std::memcpy(out + first, base + first, static_cast<size_t>(last - first) * sizeof(T));
+            break;
+        case 2:
+            CopyStepped<2>(base, out, first, last);
+            break;
+        default:
+            for (int j = first; j < last; ++j) {
+                out[j] = base[static_cast<ptrdiff_t>(plan.step) * j];
+            }
+            break;
+    }
+    for (int j : plan.exceptions) {
+        out[j] = in[columns[j]];
+    }
+}
+
+// Large grids are split over the available cores, a band of rows (or of
+// points) each; small ones are not worth the hand-over.
+constexpr size_t kParallelPoints = size_t{1} << 18;
+
+template <typename Work>
+void ForRows(int rows, size_t points, const Work& work) {
+    if (points < kParallelPoints || rows < 2) {
+        work(cv::Range(0, rows));
+        return;
+    }
+    const double bands = static_cast<double>(points) / static_cast<double>(kParallelPoints / 4);
+    cv::parallel_for_(cv::Range(0, rows), work, std::min(bands, static_cast<double>(rows)));
+}
+
 }  // namespace
 
 const GreyPalette* GetGreyPalette() {
@@ -77,54 +166,45 @@ bool SampleImageToDisplayGrid(const cv::Mat& image, std::vector<uint16_t>& value
         ++last;
     }
     const int* columns = sourceColumns.data();
-    bool oneToOne = true;  // consecutive source columns: rows copy as a block
-    for (int j = first + 1; j < last && oneToOne; ++j) {
-        oneToOne = columns[j] == columns[j - 1] + 1;
-    }
+    const RowCopyPlan plan = PlanRowCopy(sourceColumns, first, last, image.cols);
     const bool overlayCoversImage = withCodes && overlay->cols >= image.cols;
 
-    for (int i = 0; i < height; ++i) {
-        const int r = sourceRows[i];
-        uint16_t* out = values.data() + static_cast<size_t>(i) * width;
-        uint8_t* codesOut = withCodes ? overlayCodes->data() + static_cast<size_t>(i) * width : nullptr;
-        if (r < 0) {
-            std::fill(out, out + width, 0);
-            if (codesOut) {
+    auto sampleRows = [&](const cv::Range& displayRows) {
+        for (int i = displayRows.start; i < displayRows.end; ++i) {
+            const int r = sourceRows[i];
+            uint16_t* out = values.data() + static_cast<size_t>(i) * width;
+            uint8_t* codesOut = withCodes ? overlayCodes->data() + static_cast<size_t>(i) * width : nullptr;
+            if (r < 0) {
+                std::fill(out, out + width, 0);
+                if (codesOut) {
+                    std::fill(codesOut, codesOut + width, 0);
+                }
+                continue;
+            }
+            std::fill(out, out + first, 0);
+            std::fill(out + last, out + width, 0);
+            CopyRow(image.ptr<uint16_t>(r), out, columns, first, last, plan);
+            if (!codesOut) {
+                continue;
+            }
+            // The overlay may be smaller than the image: only its own pixels are read.
+            if (r >= overlay->rows) {
                 std::fill(codesOut, codesOut + width, 0);
+                continue;
             }
-            continue;
-        }
-        std::fill(out, out + first, 0);
-        std::fill(out + last, out + width, 0);
-        const uint16_t* in = image.ptr<uint16_t>(r);
-        if (oneToOne && last > first) {
-            std::memcpy(out + first, in + columns[first], static_cast<size_t>(last - first) * sizeof *out);
-        } else {
-            for (int j = first; j < last; ++j) {
-                out[j] = in[columns[j]];
-            }
-        }
-        if (!codesOut) {
-            continue;
-        }
-        // The overlay may be smaller than the image: only its own pixels are read.
-        std::fill(codesOut, codesOut + width, 0);
-        if (r >= overlay->rows) {
-            continue;
-        }
-        const uint8_t* codesIn = overlay->ptr<uint8_t>(r);
-        if (overlayCoversImage) {
-            for (int j = first; j < last; ++j) {
-                codesOut[j] = codesIn[columns[j]];
-            }
-        } else {
-            for (int j = first; j < last; ++j) {
-                if (columns[j] < overlay->cols) {
-                    codesOut[j] = codesIn[columns[j]];
+            std::fill(codesOut, codesOut + first, 0);
+            std::fill(codesOut + last, codesOut + width, 0);
+            const uint8_t* codesIn = overlay->ptr<uint8_t>(r);
+            if (overlayCoversImage) {
+                CopyRow(codesIn, codesOut, columns, first, last, plan);
+            } else {
+                for (int j = first; j < last; ++j) {
+                    codesOut[j] = columns[j] < overlay->cols ? codesIn[columns[j]] : 0;
                 }
             }
         }
-    }
+    };
+    ForRows(height, points, sampleRows);
     return true;
 }
 
@@ -140,13 +220,14 @@ bool MapIntensitiesToDisplayColours(const uint16_t* values, int count, uint32_t*
         const double g = static_cast<double>((v - low) * displaySpan) / span + displayLow;
         return static_cast<uint8_t>(HoldToByte(g));
     };
-    // A frame maps far more points than there are intensities: one table per call.
+    // A frame maps far more points than there are intensities: one table of
+    // grey pixels per call.
     const bool useTable = count >= 16384;
-    std::vector<uint8_t> table;
+    std::vector<uint32_t> table;
     if (useTable) {
         table.resize(kIntensityLevels);
         for (int v = 0; v < kIntensityLevels; ++v) {
-            table[v] = grey(v);
+            table[v] = GreyPixel(grey(v));
         }
     }
     auto tintedPixel = [](int g, uint8_t code) -> uint32_t {
@@ -166,34 +247,43 @@ bool MapIntensitiesToDisplayColours(const uint16_t* values, int count, uint32_t*
     };
     // Overlays mark a few lines and outlines: runs of points without a code
     // take the plain grey path.
-    constexpr int kBlock = 16;
-    int k = 0;
-    while (k < count) {
-        const int end = std::min(k + kBlock, count);
-        bool plain = overlayCodes == nullptr;
-        if (!plain) {
-            uint8_t any = 0;
-            for (int m = k; m < end; ++m) {
-                any |= overlayCodes[m];
-            }
-            plain = any == 0;
-        }
-        if (plain) {
-            if (useTable) {
-                for (; k < end; ++k) {
-                    pixels[k] = GreyPixel(table[values[k]]);
+    auto mapPoints = [&](int from, int to) {
+        constexpr int kBlock = 16;
+        int k = from;
+        while (k < to) {
+            const int end = std::min(k + kBlock, to);
+            bool plain = overlayCodes == nullptr;
+            if (!plain) {
+                uint8_t any = 0;
+                for (int m = k; m < end; ++m) {
+                    any |= overlayCodes[m];
                 }
-            } else {
-                for (; k < end; ++k) {
-                    pixels[k] = GreyPixel(grey(values[k]));
-                }
+                plain = any == 0;
             }
-            continue;
+            if (plain) {
+                if (useTable) {
+                    for (; k < end; ++k) {
+                        pixels[k] = table[values[k]];
+                    }
+                } else {
+                    for (; k < end; ++k) {
+                        pixels[k] = GreyPixel(grey(values[k]));
+                    }
+                }
+                continue;
+            }
+            for (; k < end; ++k) {
+                const int g = useTable ? static_cast<int>(table[values[k]] & 0xFF) : grey(values[k]);
+                pixels[k] = tintedPixel(g, overlayCodes[k]);
+            }
         }
-        for (; k < end; ++k) {
-            pixels[k] = tintedPixel(useTable ? table[values[k]] : grey(values[k]), overlayCodes[k]);
-        }
-    }
+    };
+    // Bands of points, each a multiple of the block, go to the cores.
+    constexpr int kBand = 1 << 16;
+    const int bands = count > 0 ? (count - 1) / kBand + 1 : 0;
+    ForRows(bands, static_cast<size_t>(std::max(count, 0)), [&](const cv::Range& range) {
+        mapPoints(range.start * kBand, static_cast<int>(std::min<int64_t>(int64_t{range.end} * kBand, count)));
+    });
     return true;
 }
 

@@ -20,6 +20,26 @@ void SetError(String& errorText, const char* operation, const char* reason) {
     errorText.Append(reason);
 }
 
+// The contrasts of columns [from, to) of a row whose pixels all have the
+// four neighbours. The quotient of two integers below 2^27 taken in double
+// precision is within far less than 1/divisor of the exact one, so its
+// integer part is the integer quotient; written so, the loop runs as vector
+// code (in wider vectors where the processor has them).
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void InnerContrastRow(const uint16_t* __restrict up, const uint16_t* __restrict cur,
+                      const uint16_t* __restrict down, uint16_t* __restrict out, int from, int to) {
+    for (int c = from; c < to; ++c) {
+        int difference = std::abs(up[c] - down[c]);
+        difference = std::max(difference, std::abs(cur[c - 1] - cur[c + 1]));
+        difference = std::max(difference, std::abs(up[c - 1] - down[c + 1]));
+        const int divisor = cur[c] == 0 ? 1 : cur[c];
+        const double quotient = static_cast<double>(difference * 1000) / static_cast<double>(divisor);
+        out[c] = static_cast<uint16_t>(static_cast<int>(std::min(quotient, 65535.0)));
+    }
+}
+
 }  // namespace
 
 bool ComputeLocalContrastImage(cv::Mat& image, int32_t firstColumn, int32_t lastColumn, int32_t firstRow,
@@ -46,28 +66,47 @@ bool ComputeLocalContrastImage(cv::Mat& image, int32_t firstColumn, int32_t last
     const cv::Mat source = image.rowRange(copyTop, copyBottom + 1).clone();
     auto sourceRow = [&](int r) { return source.ptr<uint16_t>(r - copyTop); };
 
+    // Any pixel, including those on the image's edges, where a contrast
+    // lacks its neighbours.
+    auto contrastAt = [&](const uint16_t* up, const uint16_t* cur, const uint16_t* down, int c) {
+        const bool vertical = up != nullptr;
+        const bool horizontal = c > 0 && c < cols - 1;
+        int difference = 0;
+        if (vertical) {
+            difference = std::abs(up[c] - down[c]);
+            if (horizontal) {
+                difference = std::max(difference, std::abs(cur[c - 1] - cur[c + 1]));
+                difference = std::max(difference, std::abs(up[c - 1] - down[c + 1]));
+            }
+        } else if (horizontal) {
+            difference = std::abs(cur[c - 1] - cur[c + 1]);
+        }
+        // Truncating division by one positive divisor keeps the order of
+        // the three contrasts, so the largest difference gives max(V, H, D).
+        const int divisor = cur[c] == 0 ? 1 : cur[c];
+        return static_cast<uint16_t>(std::min(difference * 1000 / divisor, 65535));
+    };
+    // Inner columns of inner rows have all three contrasts.
+    const int inner0 = std::max(c0, 1);
+    const int inner1 = std::min(c1, cols - 2);
     for (int r = r0; r <= r1; ++r) {
         const uint16_t* cur = sourceRow(r);
         const bool vertical = r > 0 && r < rows - 1;
         const uint16_t* up = vertical ? sourceRow(r - 1) : nullptr;
         const uint16_t* down = vertical ? sourceRow(r + 1) : nullptr;
         uint16_t* out = image.ptr<uint16_t>(r);
-        for (int c = c0; c <= c1; ++c) {
-            const bool horizontal = c > 0 && c < cols - 1;
-            int difference = 0;
-            if (vertical) {
-                difference = std::abs(up[c] - down[c]);
-                if (horizontal) {
-                    difference = std::max(difference, std::abs(cur[c - 1] - cur[c + 1]));
-                    difference = std::max(difference, std::abs(up[c - 1] - down[c + 1]));
-                }
-            } else if (horizontal) {
-                difference = std::abs(cur[c - 1] - cur[c + 1]);
+        if (!vertical || inner0 > inner1) {
+            for (int c = c0; c <= c1; ++c) {
+                out[c] = contrastAt(up, cur, down, c);
             }
-            // Truncating division by one positive divisor keeps the order of
-            // the three contrasts, so the largest difference gives max(V, H, D).
-            const int divisor = cur[c] == 0 ? 1 : cur[c];
-            out[c] = static_cast<uint16_t>(std::min(difference * 1000 / divisor, 65535));
+            continue;
+        }
+        for (int c = c0; c < inner0; ++c) {
+            out[c] = contrastAt(up, cur, down, c);
+        }
+        InnerContrastRow(up, cur, down, out, inner0, inner1 + 1);
+        for (int c = inner1 + 1; c <= c1; ++c) {
+            out[c] = contrastAt(up, cur, down, c);
         }
     }
     return true;

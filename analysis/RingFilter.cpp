@@ -1,10 +1,15 @@
 #include "analysis/RingFilter.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -82,6 +87,65 @@ void AddAtLeast(uint16_t* __restrict counts, const uint16_t* __restrict a, const
 {
     for (int i = 0; i < width; ++i)
         counts[i] = static_cast<uint16_t>(counts[i] + (a[i] >= b[i]));
+}
+
+// The sample rows of one filtered row, entry k for sample k of the rings:
+// column x of each reads that sample of the pixel at column x.
+struct RowSamples {
+    std::vector<const uint8_t*> flags;   // at-threshold flags of the ring samples
+    std::vector<const uint16_t*> ring;   // ring sample values
+    std::vector<const uint16_t*> inner;  // inner ring sample values
+};
+
+// Calls `visit(x)` for each column x of [x0, x1), left to right, with at
+// least `needed` ring samples at the threshold and (with the inner ring) at
+// most `pairLimit` inner samples at least as bright as their ring samples.
+// For n of at most 255 samples.
+template <typename Visit>
+void ForEachCandidate(const RowSamples& s, int n, bool useInnerRing, int needed, int pairLimit, int x0, int x1,
+                      const Visit& visit)
+{
+    int x = x0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i neededBytes = _mm_set1_epi8(static_cast<char>(std::clamp(needed, 0, 255)));
+    const __m128i pairLimitWords = _mm_set1_epi16(static_cast<short>(std::clamp(pairLimit, -1, 32767)));
+    for (; x + 16 <= x1; x += 16) {
+        __m128i count = zero;
+        for (int k = 0; k < n; ++k)
+            count = _mm_add_epi8(count, _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.flags[k] + x)));
+        // count >= needed: the larger of the two is the count.
+        __m128i pass = _mm_cmpeq_epi8(_mm_max_epu8(count, neededBytes), count);
+        if (useInnerRing && _mm_movemask_epi8(pass) != 0) {
+            __m128i low = zero, high = zero;  // pair counts of the first and last 8 columns
+            for (int k = 0; k < n; ++k) {
+                const __m128i* inner = reinterpret_cast<const __m128i*>(s.inner[k] + x);
+                const __m128i* ring = reinterpret_cast<const __m128i*>(s.ring[k] + x);
+                // inner >= ring exactly when ring - inner saturates to 0; a
+                // true comparison is all ones, that is -1.
+                low = _mm_sub_epi16(low, _mm_cmpeq_epi16(_mm_subs_epu16(_mm_loadu_si128(ring),
+                                                                        _mm_loadu_si128(inner)), zero));
+                high = _mm_sub_epi16(high, _mm_cmpeq_epi16(_mm_subs_epu16(_mm_loadu_si128(ring + 1),
+                                                                          _mm_loadu_si128(inner + 1)), zero));
+            }
+            const __m128i tooMany = _mm_packs_epi16(_mm_cmpgt_epi16(low, pairLimitWords),
+                                                    _mm_cmpgt_epi16(high, pairLimitWords));
+            pass = _mm_andnot_si128(tooMany, pass);
+        }
+        for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(pass)); mask != 0; mask &= mask - 1)
+            visit(x + std::countr_zero(mask));
+    }
+#endif
+    for (; x < x1; ++x) {
+        int count = 0, pairs = 0;
+        for (int k = 0; k < n; ++k) {
+            count += s.flags[k][x];
+            if (useInnerRing)
+                pairs += s.inner[k][x] >= s.ring[k][x];
+        }
+        if (count >= needed && pairs <= pairLimit)
+            visit(x);
+    }
 }
 
 // Response of one pixel whose samples all lie inside the image.
@@ -224,13 +288,25 @@ bool CountBrighterNeighbours(const SampleOffsets& ringOffsets, const SampleOffse
 
 void MakeRingThresholdFlags(const cv::Mat& source, int threshold, cv::Mat& flags)
 {
+    flags.create(source.size(), CV_8UC1);
     if (threshold <= 0) {
-        flags.create(source.size(), CV_8UC1);
         flags.setTo(1);
         return;
     }
-    cv::compare(source, cv::Scalar(std::min(threshold, 65536)), flags, cv::CMP_GE);
-    flags &= 1;
+    if (source.type() != CV_16UC1) {
+        cv::compare(source, cv::Scalar(std::min(threshold, 65536)), flags, cv::CMP_GE);
+        flags &= 1;
+        return;
+    }
+    // A frame's worth of rows, split over the cores.
+    cv::parallel_for_(cv::Range(0, source.rows), [&](const cv::Range& rows) {
+        for (int y = rows.start; y < rows.end; ++y) {
+            const uint16_t* __restrict in = source.ptr<uint16_t>(y);
+            uint8_t* __restrict out = flags.ptr<uint8_t>(y);
+            for (int x = 0; x < source.cols; ++x)
+                out[x] = static_cast<uint8_t>(in[x] >= threshold);
+        }
+    }, std::max(1.0, source.rows / 64.0));
 }
 
 bool MorphologicalRingFilter(const cv::Mat& source, cv::Mat& target, int left, int right, int top,
@@ -294,21 +370,47 @@ bool MorphologicalRingFilter(const cv::Mat& source, cv::Mat& target, int left, i
     // at a time.
     const int pairLimit = countable ? responder.n / 4 : INT_MAX;
 
+    // Up to 255 samples a ring's counts fit in bytes: the counts of a block
+    // of columns then build up in vector registers over all samples, instead
+    // of a pass through a row of counters per sample.
+    const bool blockwise = responder.n <= 255;
+
     cv::parallel_for_(cv::Range(window.y, window.y + window.height), [&](const cv::Range& rows) {
-        std::vector<uint16_t> scratch(3 * static_cast<size_t>(std::max(responder.n, 1)));
+        const size_t n = static_cast<size_t>(std::max(responder.n, 1));
+        std::vector<uint16_t> scratch(3 * n);
         uint16_t* ringValues = scratch.data();
         uint16_t* innerValues = ringValues + responder.n;
         uint16_t* outerValues = innerValues + responder.n;
         const int x0 = std::max(window.x, safeX0);
         const int x1 = std::min(window.x + window.width, safeX1);
         const int width = std::max(x1 - x0, 0);
-        std::vector<uint16_t> counts(static_cast<size_t>(width)), pairCounts(static_cast<size_t>(width));
+        std::vector<uint16_t> counts, pairCounts;
+        if (!blockwise)
+            counts.resize(static_cast<size_t>(width)), pairCounts.resize(static_cast<size_t>(width));
+        RowSamples samples;
+        samples.flags.resize(n);
+        samples.ring.resize(n);
+        samples.inner.resize(n);
         for (int y = rows.start; y < rows.end; ++y) {
             const uint16_t* in = source.ptr<uint16_t>(y);
             uint16_t* out = target.ptr<uint16_t>(y);
             std::fill(out + window.x, out + window.x + window.width, 0);
             if (y < safeY0 || y >= safeY1 || responder.n == 0 || width == 0)
                 continue;
+            if (blockwise) {
+                // Row pointers shifted so that column x of the row reads
+                // the sample of the pixel at column x.
+                for (size_t k = 0; k < offsets.ring.size(); ++k) {
+                    const SampleOffset& o = offsets.ring[k];
+                    samples.flags[k] = atThreshold.ptr<uint8_t>(y + o.dy) + o.dx;
+                    samples.ring[k] = source.ptr<uint16_t>(y + o.dy) + o.dx;
+                    const SampleOffset& io = offsets.inner[k];
+                    samples.inner[k] = source.ptr<uint16_t>(y + io.dy) + io.dx;
+                }
+                ForEachCandidate(samples, responder.n, useInnerRing, needed, pairLimit, x0, x1,
+                                 [&](int x) { out[x] = responder(in + x, ringValues, innerValues, outerValues); });
+                continue;
+            }
             std::fill(counts.begin(), counts.end(), 0);
             std::fill(pairCounts.begin(), pairCounts.end(), 0);
             for (size_t k = 0; k < offsets.ring.size(); ++k) {

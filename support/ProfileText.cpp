@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Tovanix::ProfileText {
 namespace {
 
@@ -34,6 +38,30 @@ bool EqualsNoCase(const char* a, std::string_view b) {
     return true;
 }
 
+// True when every CR is followed by LF and every LF follows a CR. Each byte
+// is compared with its predecessor independently of the others, so whole
+// blocks of bytes are checked at once and only a summary is kept.
+bool HasOnlyCrLfLineEnds(const char* data, size_t size) {
+    if (size == 0) return true;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);
+    if (bytes[0] == '\n' || bytes[size - 1] == '\r') return false;
+    size_t i = 1;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    __m128i mismatch = _mm_setzero_si128();
+    for (; i + 16 <= size; i += 16) {
+        const __m128i current = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        const __m128i previous = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i - 1));
+        mismatch = _mm_or_si128(mismatch, _mm_xor_si128(_mm_cmpeq_epi8(current, lf), _mm_cmpeq_epi8(previous, cr)));
+    }
+    if (_mm_movemask_epi8(mismatch) != 0) return false;
+#endif
+    unsigned mismatches = 0;
+    for (; i < size; ++i) mismatches |= unsigned(bytes[i] == '\n') ^ unsigned(bytes[i - 1] == '\r');
+    return mismatches == 0;
+}
+
 }  // namespace
 
 bool IsValidSectionName(const char* name) { return IsValidName(name, 63, " _-.{}~"); }
@@ -42,23 +70,7 @@ bool IsValidKeyName(const char* name) { return IsValidName(name, 127, "_-.[]{}~"
 
 void NormaliseLineEnds(std::string& text) {
     // Most files are already in shape; copy only when a line end needs work.
-    // The text is in shape when every CR is followed by LF and every LF
-    // follows a CR, that is when the counts of CR, of LF and of CR LF pairs
-    // are equal. Counting runs without branches, as vector code.
-    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t size = text.size();
-    size_t crs = 0, lfs = 0, pairs = 0;
-    if (size > 0) {
-        crs = bytes[0] == '\r';
-        lfs = bytes[0] == '\n';
-    }
-    for (size_t i = 1; i < size; ++i) {
-        const size_t lf = bytes[i] == '\n';
-        crs += bytes[i] == '\r';
-        lfs += lf;
-        pairs += lf & (bytes[i - 1] == '\r');
-    }
-    const bool clean = crs == lfs && lfs == pairs;
+    const bool clean = HasOnlyCrLfLineEnds(text.data(), text.size());
     if (!clean) {
         std::string out;
         out.reserve(text.size() + text.size() / 16 + 2);

@@ -191,6 +191,71 @@ TEST(DisplayGrid, RefusesImagesWithoutDataAndEmptyGrids) {
     EXPECT_FALSE(Tovanix::SampleImageToDisplayGrid(image, values, 0, 1, 0, 1, 4, -2, nullptr, nullptr));
 }
 
+// Rows are copied a block or a step at a time with the odd point set on its
+// own, and large grids are split over the cores: every point must still come
+// from the source point the formula gives. The reference takes each point on
+// its own.
+TEST(DisplayGrid, EveryPointComesFromItsSourcePoint) {
+    struct Case {
+        int imageWidth, imageHeight, gridWidth, gridHeight;
+        double x0, x1, y0, y1;
+        int overlayWidth;  // may be narrower than the image
+    };
+    const Case cases[] = {
+        {2448, 300, 2448, 300, 0.0, 1.0, 0.0, 1.0, 2448},    // full size: rounding repeats a column here and there
+        {2448, 300, 1224, 150, 0.0, 1.0, 0.0, 1.0, 2448},    // half size: every second column
+        {2447, 301, 815, 100, 0.0, 1.0, 0.0, 1.0, 2447},     // odd sizes, a third
+        {1001, 700, 1001, 700, 0.0, 1.0, 0.0, 1.0, 1001},    // odd width at 1:1, grid large enough to be split
+        {1000, 600, 1400, 900, 0.0, 1.0, 0.0, 1.0, 1000},    // enlarged: columns repeat throughout
+        {1000, 600, 1000, 600, 0.25, 1.25, -0.1, 0.9, 1000},  // shifted past the right and top edges
+        {1000, 600, 1000, 600, 1.0, 0.0, 0.0, 1.0, 1000},    // mirrored
+        {1000, 600, 1000, 600, 0.0, 1.0, 0.0, 1.0, 700},     // narrower overlay
+        {3, 2, 7, 5, 0.0, 1.0, 0.0, 1.0, 3},                 // tiny image
+        {5, 5, 1, 1, 0.0, 1.0, 0.0, 1.0, 5},                 // one point
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.imageWidth << "x" << c.imageHeight << " onto " << c.gridWidth << "x"
+                                        << c.gridHeight << " from " << c.x0 << ".." << c.x1 << ", " << c.y0 << ".."
+                                        << c.y1);
+        cv::Mat image(c.imageHeight, c.imageWidth, CV_16UC1);
+        cv::randu(image, 0, 65536);
+        cv::Mat overlay(c.imageHeight, c.overlayWidth, CV_8UC1);
+        cv::randu(overlay, 0, 4);
+        auto source = [](int i, int points, double from, double to, int size) {
+            const double position = (static_cast<double>(i) / points * (to - from) + from) * size;
+            return (position > -1.0 && position < size) ? static_cast<int>(position) : -1;
+        };
+        // A buffer kept from an earlier frame.
+        std::vector<uint16_t> values(static_cast<size_t>(c.gridWidth) * c.gridHeight, 7);
+        std::vector<uint8_t> codes(values.size(), 9);
+        ASSERT_TRUE(Tovanix::SampleImageToDisplayGrid(image, values, c.x0, c.x1, c.y0, c.y1, c.gridWidth,
+                                                      c.gridHeight, &overlay, &codes));
+        ASSERT_EQ(values.size(), static_cast<size_t>(c.gridWidth) * c.gridHeight);
+        ASSERT_EQ(codes.size(), values.size());
+        for (int i = 0; i < c.gridHeight; ++i) {
+            const int r = source(i, c.gridHeight, c.y0, c.y1, c.imageHeight);
+            for (int j = 0; j < c.gridWidth; ++j) {
+                const int col = source(j, c.gridWidth, c.x0, c.x1, c.imageWidth);
+                const bool inside = r >= 0 && col >= 0;
+                const size_t k = static_cast<size_t>(i) * c.gridWidth + j;
+                ASSERT_EQ(values[k], inside ? image.at<uint16_t>(r, col) : 0) << "point " << j << ", " << i;
+                ASSERT_EQ(codes[k], inside && col < c.overlayWidth ? overlay.at<uint8_t>(r, col) : 0)
+                    << "point " << j << ", " << i;
+            }
+        }
+
+        // Mapping the grid in bands gives what mapping each point alone gives.
+        std::vector<uint32_t> pixels(values.size());
+        Tovanix::MapIntensitiesToDisplayColours(values.data(), static_cast<int>(values.size()), pixels.data(), 50000,
+                                                10000, codes.data(), 5, 250);
+        for (size_t k = 0; k < values.size(); k += 1 + k % 97) {
+            uint32_t alone = 0;
+            Tovanix::MapIntensitiesToDisplayColours(&values[k], 1, &alone, 50000, 10000, &codes[k], 5, 250);
+            ASSERT_EQ(pixels[k], alone) << "point " << k;
+        }
+    }
+}
+
 // ---------------------------------------------------------------- automatic contrast
 
 TEST(AutomaticContrast, PercentilesOfValues) {

@@ -66,6 +66,67 @@ TEST(LocalContrast, WindowLeavesOutsidePixelsAndFallsBackToTheEdge) {
     }
 }
 
+// Inner pixels take a vector path, edge pixels and narrow images another:
+// each pixel must get the integer contrast a pixel-by-pixel reading gives,
+// also for quotients that are whole numbers or fall just short of one.
+TEST(LocalContrast, EveryPixelGetsTheIntegerQuotient) {
+    auto reference = [](const cv::Mat& in, int r, int c) {
+        auto at = [&](int y, int x) { return static_cast<int>(in.at<uint16_t>(y, x)); };
+        const bool vertical = r > 0 && r < in.rows - 1;
+        const bool horizontal = c > 0 && c < in.cols - 1;
+        int difference = 0;
+        if (vertical) difference = std::abs(at(r - 1, c) - at(r + 1, c));
+        if (horizontal) difference = std::max(difference, std::abs(at(r, c - 1) - at(r, c + 1)));
+        if (vertical && horizontal) difference = std::max(difference, std::abs(at(r - 1, c - 1) - at(r + 1, c + 1)));
+        const int divisor = std::max(at(r, c), 1);
+        return std::min(difference * 1000 / divisor, 65535);
+    };
+    std::mt19937 random(7);
+    const cv::Size sizes[] = {{1, 1}, {1, 5}, {2, 3}, {3, 3}, {5, 4}, {17, 9}, {33, 7}, {64, 6}};
+    for (const cv::Size size : sizes) {
+        for (int kind = 0; kind < 3; ++kind) {
+            cv::Mat image(size, CV_16UC1);
+            for (int r = 0; r < size.height; ++r) {
+                for (int c = 0; c < size.width; ++c) {
+                    uint16_t v = static_cast<uint16_t>(random());
+                    if (kind == 1) v = static_cast<uint16_t>(random() % 8);  // zeros and tiny divisors
+                    // Divisors that split 1000 x difference exactly or nearly.
+                    if (kind == 2) v = static_cast<uint16_t>((c + r) % 2 ? 1000 : 125 * (1 + random() % 8));
+                    image.at<uint16_t>(r, c) = v;
+                }
+            }
+            cv::Mat result = image.clone();
+            Tovanix::ComputeLocalContrastImage(result, -1, -1, -1, -1);
+            for (int r = 0; r < size.height; ++r) {
+                for (int c = 0; c < size.width; ++c) {
+                    ASSERT_EQ(result.at<uint16_t>(r, c), reference(image, r, c))
+                        << size.width << "x" << size.height << " kind " << kind << " at " << c << ", " << r;
+                }
+            }
+        }
+    }
+}
+
+// Every divisor with the differences just below, at and above its
+// multiples, across a row wide enough for the vector path: the top row holds
+// the difference, the middle row the divisor, the bottom row 0.
+TEST(LocalContrast, QuotientsAtTheMultiplesOfEveryDivisor) {
+    cv::Mat image(3, 40, CV_16UC1);
+    for (int divisor = 1; divisor < 65536; divisor += (divisor < 2000 ? 1 : 37)) {
+        for (int difference : {divisor - 1, divisor, divisor + 1, 3 * divisor - 1, 65535}) {
+            if (difference < 0 || difference > 65535) continue;
+            image.row(0).setTo(difference);
+            image.row(1).setTo(divisor);
+            image.row(2).setTo(0);
+            Tovanix::ComputeLocalContrastImage(image, -1, -1, -1, -1);
+            const int expected = std::min(difference * 1000 / divisor, 65535);
+            for (int c = 1; c < 39; ++c) {
+                ASSERT_EQ(image.at<uint16_t>(1, c), expected) << difference << " / " << divisor << " at " << c;
+            }
+        }
+    }
+}
+
 // ---------------------------------------------------------------- percentiles
 
 struct PercentileCase {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -217,4 +219,75 @@ TEST(RingFilter, PrecomputedThresholdFlags)
     EXPECT_FALSE(MorphologicalRingFilter(image, target, 0, image.cols - 1, 0, image.rows - 1, 10.0, 16, 0, true,
                                          wrongSize));
     EXPECT_EQ(cv::countNonZero(target != image), 0);
+}
+
+// The responses are found sixteen columns at a time for rings of up to 255
+// samples and a row of counters at a time beyond; both must give, pixel for
+// pixel, what the ring quantiles give one pixel at a time, also for windows
+// whose width is no multiple of sixteen and columns by the edges.
+TEST(RingFilter, EveryPixelRespondsAsItsQuantilesSay)
+{
+    auto reference = [](const cv::Mat& image, int x, int y, double radius, int samples, int threshold,
+                        bool useInnerRing) -> uint16_t {
+        const RingSampleOffsets offsets = MakeRingSampleOffsets(radius, samples);
+        for (const SampleOffsets* list : {&offsets.ring, &offsets.inner, &offsets.outer})
+            for (const SampleOffset& o : *list)
+                if (x + o.dx < 0 || y + o.dy < 0 || x + o.dx >= image.cols || y + o.dy >= image.rows)
+                    return 0;
+        if (useInnerRing && !CountBrighterNeighbours(offsets.ring, offsets.inner, x, y, image))
+            return 0;
+        const float r = ComputeBlobPercentile(offsets.ring, x, y, image, 0.25);
+        if (r < static_cast<float>(threshold))
+            return 0;
+        const float innerQuantile = useInnerRing ? ComputeBlobPercentile(offsets.inner, x, y, image, 0.75) : 0.0f;
+        const float o = ComputeBlobPercentile(offsets.outer, x, y, image, 0.75);
+        if (innerQuantile > r || o > r)
+            return 0;
+        float base = useInnerRing ? std::min(innerQuantile, o) : o;
+        if (base == 0.0f)
+            base = 1.0f;
+        const float response = (r - base) * 1000.0f / base;
+        return response > 0.0f ? static_cast<uint16_t>(std::round(std::min(response, 65535.0f))) : 0;
+    };
+    SyntheticCellSpec spec;
+    spec.size = cv::Size(83, 61);
+    spec.cellCount = 3;
+    spec.ringRadius = 6.0;
+    spec.margin = 12;
+    spec.minSpacing = 20;
+    spec.noise = 300;
+    const cv::Mat image = MakeSyntheticCellImage(spec).image;
+    struct Case {
+        int samples, threshold;
+        bool useInnerRing;
+        int left, right;
+    };
+    const Case cases[] = {
+        {16, 0, true, 0, 82},     {16, 9000, true, 3, 80},  {16, 9000, false, 0, 82}, {7, 0, true, 5, 57},
+        {255, 8500, true, 0, 82}, {256, 8500, true, 0, 82}, {300, 0, false, 1, 81},   {1, 0, true, 0, 82},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.samples << " samples, threshold " << c.threshold
+                                        << (c.useInnerRing ? ", inner ring" : "") << ", columns " << c.left
+                                        << ".." << c.right);
+        const double radius = 6.0;
+        cv::Mat filtered(image.size(), CV_16UC1, cv::Scalar(4321));
+        ASSERT_TRUE(MorphologicalRingFilter(image, filtered, c.left, c.right, 0, image.rows - 1, radius, c.samples,
+                                            c.threshold, c.useInnerRing));
+        const cv::Rect window = RingFilterWindow(c.left, c.right, 0, image.rows - 1, radius, image.size());
+        int responding = 0;
+        for (int y = 0; y < image.rows; ++y) {
+            for (int x = 0; x < image.cols; ++x) {
+                const uint16_t expected = window.contains({x, y})
+                                              ? reference(image, x, y, radius, c.samples, c.threshold,
+                                                          c.useInnerRing)
+                                              : 4321;
+                ASSERT_EQ(filtered.at<uint16_t>(y, x), expected) << "at " << x << ", " << y;
+                responding += window.contains({x, y}) && expected > 0;
+            }
+        }
+        if (c.samples > 1) {
+            EXPECT_GT(responding, 0);  // the case tells something
+        }
+    }
 }

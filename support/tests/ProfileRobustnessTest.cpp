@@ -220,4 +220,42 @@ TEST(ProfileText, LineEndsAreMadeCrLf) {
     }
 }
 
+// The shape check runs over blocks of bytes: a line end on either side of a
+// block edge, at the first or the last byte, must still be found. Converting
+// every text byte by byte gives the answer to compare with.
+TEST(ProfileText, LineEndsAreFoundAtEveryPosition) {
+    auto reference = [](const std::string& in) {
+        std::string out;
+        for (size_t i = 0; i < in.size(); ++i) {
+            if (in[i] == '\r') {
+                out += "\r\n";
+                if (i + 1 < in.size() && in[i + 1] == '\n') ++i;
+            } else if (in[i] == '\n') {
+                out += "\r\n";
+            } else {
+                out += in[i];
+            }
+        }
+        if (out.size() >= 3 && out[out.size() - 2] != '\r') out += "\r\n";
+        return out;
+    };
+    for (size_t length = 1; length <= 70; ++length) {
+        // A clean text of CR LF lines, then one fault at each position.
+        std::string clean;
+        while (clean.size() < length) clean += (clean.size() % 7 == 5) ? "\r\n" : "x";
+        clean.resize(length);
+        for (const char* fault : {"\r", "\n", "\n\r", "\r\r\n"}) {
+            for (size_t at = 0; at <= length; ++at) {
+                std::string text = clean.substr(0, at) + fault + clean.substr(at);
+                const std::string expected = reference(text);
+                Tovanix::ProfileText::NormaliseLineEnds(text);
+                ASSERT_EQ(text, expected) << "length " << length << ", fault at " << at;
+            }
+        }
+        std::string text = clean;
+        Tovanix::ProfileText::NormaliseLineEnds(text);
+        ASSERT_EQ(text, reference(clean)) << "length " << length;
+    }
+}
+
 }  // namespace
