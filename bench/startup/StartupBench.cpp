@@ -9,12 +9,11 @@
 #include <filesystem>
 #include <string>
 
-#include <opencv2/core.hpp>
+#include <unistd.h>
 
 #include "app/VelloraApp.h"
 #include "app/startup/StartUp.h"
-#include "devices/UsbProbe.h"
-#include "imaging/ImageCapture.h"
+#include "devices/Camera.h"
 #include "imaging/LiveView.h"
 #include "imaging/RenderList.h"
 #include "platform/UiBridge.h"
