@@ -8,13 +8,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
-#include <system_error>
 
-#include "app/CartridgeTypes.h"
 #include "app/FrameHooks.h"
 #include "app/VelloraApp.h"
 #include "app/startup/ApplicationCommands.h"
@@ -31,14 +28,12 @@
 #include "operator/ui/CustomerScreen.h"
 #include "operator/ui/ScriptWindows.h"
 #include "operator/ui/PromptWindows.h"
-#include "platform/Folders.h"
 #include "platform/UiBridge.h"
 #include "platform/ui/QtUiBridge.h"
 #include "platform/ui/TerminationSignals.h"
 #include "script/Script.h"
 #include "sim/VirtualInstrumentSession.h"
 #include "support/AppLogs.h"
-#include "support/SerialPort.h"
 
 namespace {
 
