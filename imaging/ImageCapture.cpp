@@ -54,37 +54,6 @@ std::string ReadSetting(const char* key, size_t characters) {
     return buffer;
 }
 
-// Replaces the camera object: up to ten attempts about a second apart, each
-// with a new object that must open and take an exposure.
-bool DefaultReInitialize() {
-    delete theApp.m_pCamera;
-    theApp.m_pCamera = nullptr;
-    platform::GetClock().SleepFor(std::chrono::milliseconds(250));
-    for (long attempt = 0; attempt < 10; ++attempt) {
-        if (attempt > 0) {
-            delete theApp.m_pCamera;
-            theApp.m_pCamera = nullptr;
-            platform::GetClock().SleepFor(std::chrono::milliseconds(1000));
-        }
-        CString text;
-        text.Format("%s() : Attempt # %ld", "CVelloraApp::ReInitializeCamera", attempt);
-        Log(text);
-        theApp.m_pCamera = CreateCameraForType(ReadSetting("CameraType", 255).c_str());
-        CString error;
-        if (!theApp.m_pCamera->Initialize(&error, false)) {
-            if (!error.IsEmpty()) Log(error);
-            continue;
-        }
-        if (!theApp.m_pCamera->SetExposureTime(100.0f, &error)) {
-            Log(error);
-            continue;
-        }
-        return true;
-    }
-    Log("Failed to reinitialize the camera.");
-    return false;
-}
-
 // Sets the exposure; after a failure the camera is re-initialised once and
 // the exposure set again on the new object.
 bool SetExposure(int exposureUs, bool mayReInitialize, CString& error) {
@@ -130,6 +99,45 @@ void IdentifyCamera() {
 
 }  // namespace
 
+// Replaces the camera object: up to ten attempts about a second apart, each
+// with a new object that must open and take an exposure. After ten failures
+// no camera object is left, so that every user of the camera sees that there
+// is none instead of using one that never opened.
+bool CVelloraApp::ReInitializeCamera() {
+    delete m_pCamera;
+    m_pCamera = nullptr;
+    platform::GetClock().SleepFor(std::chrono::milliseconds(250));
+    for (long attempt = 0; attempt < 10; ++attempt) {
+        if (attempt > 0) {
+            delete m_pCamera;
+            m_pCamera = nullptr;
+            platform::GetClock().SleepFor(std::chrono::milliseconds(1000));
+        }
+        CString text;
+        text.Format("%s() : Attempt # %ld", "CVelloraApp::ReInitializeCamera", attempt);
+        Log(text);
+        m_pCamera = CreateCameraForType(ReadSetting("CameraType", 1023).c_str());
+        CString error;
+        if (!m_pCamera) {
+            Log(error);
+            continue;
+        }
+        if (!m_pCamera->Initialize(&error, false)) {
+            if (!error.IsEmpty()) Log(error);
+            continue;
+        }
+        if (!m_pCamera->SetExposureTime(100.0f, &error)) {
+            Log(error);
+            continue;
+        }
+        return true;
+    }
+    delete m_pCamera;
+    m_pCamera = nullptr;
+    Log("Failed to reinitialize the camera.");
+    return false;
+}
+
 void SetCameraReInitializer(std::function<bool()> reinitialize) {
     std::lock_guard<std::mutex> lock(g_hooksMutex);
     g_reinitialize = std::move(reinitialize);
@@ -142,7 +150,7 @@ bool ReInitializeCaptureCamera() {
         reinitialize = g_reinitialize;
     }
     g_identifiedCamera = nullptr;  // the new object may reuse the old one's address
-    return reinitialize ? reinitialize() : DefaultReInitialize();
+    return reinitialize ? reinitialize() : theApp.ReInitializeCamera();
 }
 
 void SetCustomerScreenVisibleQuery(std::function<bool()> visible) {

@@ -1,11 +1,13 @@
 #include "imaging/ImageCaptureWorkflow.h"
 
 #include <cstdio>
+#include <atomic>
 #include <future>
 #include <mutex>
 #include <string>
 #include <strings.h>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "app/CartridgeTypes.h"
@@ -205,9 +207,19 @@ bool CaptureActiveImages(CString& error, const char* typeName, cv::Mat* images[4
     return true;
 }
 
+namespace {
+
+std::mutex g_workflowThreadMutex;
+std::thread g_workflowThread;
+std::atomic<bool> g_workflowThreadStopping{false};
+
+}  // namespace
+
 bool ServeWorkflowHandOver() {
     if (!g_WorkflowEvent) return false;
     g_WorkflowEvent->Wait(platform::kInfinite);
+    // The wake-up that ends the thread hands over no step.
+    if (g_workflowThreadStopping) return false;
     const WorkflowHandOver handOver = ReadHandOver();
     CString logPath;
     CString error;
@@ -225,4 +237,22 @@ bool ServeWorkflowHandOver() {
 void ImageCaptureWorkflowThreadProc() {
     while (ServeWorkflowHandOver()) {
     }
+}
+
+bool StartImageCaptureWorkflowThread() {
+    std::lock_guard<std::mutex> lock(g_workflowThreadMutex);
+    if (!g_WorkflowEvent) return false;
+    if (g_workflowThread.joinable()) return true;
+    g_workflowThreadStopping = false;
+    g_workflowThread = std::thread(ImageCaptureWorkflowThreadProc);
+    return true;
+}
+
+void StopImageCaptureWorkflowThread() {
+    std::lock_guard<std::mutex> lock(g_workflowThreadMutex);
+    if (!g_workflowThread.joinable()) return;
+    g_workflowThreadStopping = true;
+    g_WorkflowEvent->Set();
+    g_workflowThread.join();
+    g_workflowThreadStopping = false;
 }

@@ -55,3 +55,9 @@ bool ServeWorkflowHandOver();
 // The workflow thread's procedure: serves hand-overs for the life of the
 // process (returns at once when start-up made no workflow event).
 void ImageCaptureWorkflowThreadProc();
+
+// Starts the workflow thread once; false when start-up made no workflow
+// event. Stop ends it after the step it runs (before the process tears down
+// what it waits on); a step handed over meanwhile is not run.
+bool StartImageCaptureWorkflowThread();
+void StopImageCaptureWorkflowThread();

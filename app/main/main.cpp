@@ -1,24 +1,22 @@
-// The program's entry point: the user-interface bridge, the main window, the
-// data root with its main settings file, the virtual instrument, and the
-// serial discovery of its devices.
+// The program's entry point: the user-interface bridge and the virtual
+// instrument, then the start-up sequence (CVelloraApp::InitInstance) with the
+// windows it creates, then the message loop.
 
 #include <QApplication>
 #include <QStatusBar>
 #include <QTimer>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
-#include <system_error>
-#include <thread>
 
-#include "app/CartridgeTypes.h"
 #include "app/FrameHooks.h"
-#include "app/SuppliedFiles.h"
 #include "app/VelloraApp.h"
+#include "app/startup/ApplicationCommands.h"
+#include "app/startup/StartUp.h"
+#include "app/startup/ui/ApplicationWindows.h"
 #include "app/ui/CartridgeDialogs.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/SettingsWindows.h"
@@ -30,7 +28,6 @@
 #include "operator/ui/CustomerScreen.h"
 #include "operator/ui/ScriptWindows.h"
 #include "operator/ui/PromptWindows.h"
-#include "platform/Folders.h"
 #include "platform/UiBridge.h"
 #include "platform/ui/QtUiBridge.h"
 #include "platform/ui/TerminationSignals.h"
@@ -38,29 +35,8 @@
 #include "tools/ui/ToolWindows.h"
 #include "sim/VirtualInstrumentSession.h"
 #include "support/AppLogs.h"
-#include "support/SerialPort.h"
 
 namespace {
-
-// <public documents>/Tessaly/Vellora with the folders the program writes into.
-bool PrepareDataRoot(std::string* error) {
-    const std::filesystem::path root = std::filesystem::path(platform::PublicDocumentsFolder()) / "Tessaly" / "Vellora";
-    for (const char* folder : {"LOG", "Tmp", "LIB", "Backup"}) {
-        std::error_code ec;
-        std::filesystem::create_directories(root / folder, ec);
-        if (ec) {
-            *error = "Unable to create the folder " + (root / folder).string() + ": " + ec.message();
-            return false;
-        }
-    }
-    theApp.m_strDataRoot = root.c_str();
-    theApp.m_strIniPath = (root / "Vellora.ini").c_str();
-    theApp.m_strDisplayName = "Vellora";
-    theApp.m_strFileVersion = "1.0.0.0";
-    g_IniPath = theApp.m_strIniPath;
-    SetAppLogSources({&theApp.m_strDataRoot, &theApp.m_strFileVersion, &theApp.m_strDisplayName, &g_IniPath});
-    return true;
-}
 
 // Test facility: a program started to close on its own (VELLORA_EXIT_AFTER_MS)
 // runs unattended. Its message boxes are answered with their first button and
@@ -105,89 +81,71 @@ int main(int argc, char** argv) {
     const bool runUnattended = std::getenv("VELLORA_EXIT_AFTER_MS") != nullptr;
     platform::ScopedUiBridge installedBridge(runUnattended ? static_cast<platform::UiBridge&>(unattended) : bridge);
 
-    // The main window reads the main settings file (the image type names),
-    // so the data root and that file come first.
-    std::string error;
-    if (!PrepareDataRoot(&error)) {
-        platform::ShowMessageBox(error, "Vellora", platform::MB_OK | platform::MB_ICONERROR);
-        return 1;
-    }
-    // The files the installation supplies, then the main settings file that
-    // everything after this point reads.
-    if (!InstallMissingDataRootFiles(theApp.m_strDataRoot, &error)) {
-        LogErrAndInfo(__FILE__, __LINE__, error.c_str());
-        error.clear();
-    }
-    if (!theApp.CreateIniIfMissing() || !theApp.RestoreIniFromBackupIfInvalid()) {
-        return 1;
-    }
-
-    CMainFrame frame;
-    terminationSignals.CloseOnSignal(&frame);
-    bridge.SetMessageBoxParent(&frame);
-    // Posted commands (the serial recovery among them) go to the main window.
-    bridge.SetCommandHandler([&frame](int command) { frame.OnCommand(command); });
-    theApp.m_pMainWnd = &frame;
-    CMultiDocTemplate imageDocTemplate(frame.mdiArea());
-    ScopedImageDocTemplate installedImageDocTemplate(&imageDocTemplate);
-    InstallDeviceWindows(frame.Commands(), &frame);
-    InstallSettingsWindows(frame.Commands(), &frame, [](const std::string& name, CString& error) {
-        return CreateNewExperiment(name.c_str(), error);
-    });
-    const auto operatorPromptWindows = InstallOperatorPromptWindows(frame.Commands(), &frame);
-    InstallScriptHooks();
-    InstallScriptWindows(frame.Commands(), &frame);
-    InstallCustomerScreen();
-    InstallToolWindows(frame.Commands(), &frame);
-    frame.show();
-
-    // Without a real instrument the program drives the virtual one.
+    // Without a real instrument the program drives the virtual one; it is on
+    // before start-up looks for the instrument's power and devices.
     sim::VirtualInstrumentSession instrument;
+    std::string error;
     if (!instrument.Start(&error)) {
         LogErrAndInfo(__FILE__, __LINE__, error.c_str());
         platform::ShowMessageBox(error, "Vellora", platform::MB_OK | platform::MB_ICONERROR);
     }
-    ScopedLiveView liveView(frame.Commands(), [&frame] { return ChooseCartridgeForLiveImage(&frame); });
 
-    // Discovery probes every COM port, so it runs beside the user interface;
-    // its messages reach the user through the bridge.
-    frame.statusBar()->showMessage("Looking for the pumps and the stage...");
-    std::atomic<bool> discoveryDone{false};
-    std::thread discovery([&frame, &discoveryDone]() {
-        const bool found = theApp.ReInitializeSerialPortDevices(nullptr);
-        // Discovery probes without the hook; from now on a failed transaction
-        // asks the main window to find the devices again.
-        g_SerialPortFailureHook = OnSerialPortFailure;
-        discoveryDone = true;
-        QMetaObject::invokeMethod(&frame, [&frame, found]() {
-            QString text = found ? QString("Serial devices ready:") : QString("Serial devices missing:");
-            text += theApp.m_nPumpComPort ? QString(" pumps on COM%1").arg(theApp.m_nPumpComPort)
-                                          : QString(" no pumps");
-            if (theApp.m_nStageComPort) text += QString(", stage on COM%1").arg(theApp.m_nStageComPort);
-            frame.statusBar()->showMessage(text);
+    // The windows that start-up creates, in its order.
+    std::unique_ptr<CMainFrame> frame;
+    std::unique_ptr<CMultiDocTemplate> imageDocTemplate;
+    std::optional<ScopedImageDocTemplate> installedImageDocTemplate;
+    std::unique_ptr<OperatorPromptWindows> operatorPromptWindows;
+    std::optional<ScopedApplicationWindows> applicationWindows;
+    StartupWindows windows;
+    windows.createMainWindow = [&] {
+        frame = std::make_unique<CMainFrame>();
+        terminationSignals.CloseOnSignal(frame.get());
+        bridge.SetMessageBoxParent(frame.get());
+        // Posted commands (the serial recovery among them) go to the main window.
+        bridge.SetCommandHandler([&frame](int command) { frame->OnCommand(command); });
+        theApp.m_pMainWnd = frame.get();
+        imageDocTemplate = std::make_unique<CMultiDocTemplate>(frame->mdiArea());
+        installedImageDocTemplate.emplace(imageDocTemplate.get());
+
+        // The windows of the subsystems, each on the main window's commands.
+        InstallApplicationCommands(frame->Commands());
+        applicationWindows.emplace(frame->Commands(), frame.get(), imageDocTemplate.get());
+        InstallDeviceWindows(frame->Commands(), frame.get());
+        InstallSettingsWindows(frame->Commands(), frame.get(), [](const std::string& name, CString& error) {
+            return CreateNewExperiment(name.c_str(), error);
         });
-    });
+        operatorPromptWindows = InstallOperatorPromptWindows(frame->Commands(), frame.get());
+        InstallScriptHooks();
+        InstallScriptWindows(frame->Commands(), frame.get());
+        InstallToolWindows(frame->Commands(), frame.get());
+        frame->show();
+        frame->statusBar()->showMessage("Starting...");
+        return true;
+    };
+    windows.createModelessWindows = [] { InstallCustomerScreen(); };
+    windows.runUserInterface = [&frame] { frame->OnRunUserInterface(); };
+    SetStartupWindows(windows);
 
-    // The cartridge catalogue comes last; without it start-up still goes on.
-    CString cartridgeError;
-    if (!LoadCartridgeTypes(cartridgeError)) {
-        LogErrAndInfo(__FILE__, __LINE__, cartridgeError);
-        platform::ShowMessageBox(cartridgeError.str(), "Vellora", platform::MB_OK | platform::MB_ICONERROR);
-    }
+    int result = 1;
+    if (theApp.InitInstance()) {
+        ScopedLiveView liveView(frame->Commands(), [&frame] { return ChooseCartridgeForLiveImage(frame.get()); });
+        QString text = theApp.m_nPumpComPort ? QString("Ready: pumps on COM%1").arg(theApp.m_nPumpComPort)
+                                             : QString("Ready: no pumps");
+        if (theApp.m_nStageComPort) text += QString(", stage on COM%1").arg(theApp.m_nStageComPort);
+        frame->statusBar()->showMessage(text);
 
-    // Test facility: close the program on its own after a delay, so that the
-    // start-up and shut-down paths can run unattended.
-    if (const char* exitAfter = std::getenv("VELLORA_EXIT_AFTER_MS")) {
-        QTimer::singleShot(std::atoi(exitAfter), &frame, &QWidget::close);
+        // Test facility: close the program on its own after a delay, so that
+        // the start-up and shut-down paths can run unattended.
+        if (const char* exitAfter = std::getenv("VELLORA_EXIT_AFTER_MS")) {
+            QTimer::singleShot(std::atoi(exitAfter), frame.get(), &QWidget::close);
+        }
+        result = application.exec();
     }
-    const int result = application.exec();
-    // A discovery still running may wait on the user-interface thread; keep
-    // serving it until it ends.
-    while (!discoveryDone) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    discovery.join();
+    StopStartupThreads();
+    SetStartupWindows({});
     SetFrameHooks({});
+    applicationWindows.reset();
+    installedImageDocTemplate.reset();
     theApp.ExitInstance();
     theApp.m_pMainWnd = nullptr;
     return result;

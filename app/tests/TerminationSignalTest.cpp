@@ -8,6 +8,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -22,13 +24,18 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The program is up, its handlers in place, once discovery has written its report.
+// The program is up, its handlers in place, once start-up has closed its run
+// log (<date>-<time>.log) with the column line.
 bool DiscoveryReportWritten() {
     const std::filesystem::path log =
         std::filesystem::path(std::getenv("VELLORA_PUBLIC_DOCUMENTS")) / "Tessaly" / "Vellora" / "LOG";
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(log, ec)) {
-        if (entry.path().filename().string().rfind("ReInitializeSerialPortDevices_", 0) == 0) return true;
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name[0] < '0' || name[0] > '9') continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (text.find("ImageFile\tDate\tTime") != std::string::npos) return true;
     }
     return false;
 }

@@ -160,4 +160,33 @@ TEST_F(ImageCaptureTest, DirectModeCapturesTheGivenTypeWhateverTheSettings) {
     EXPECT_EQ(Device().parameters.exposureUs, 100);
 }
 
+// An unplugged camera: ten logged attempts about a second apart, then no
+// camera object at all, which every later capture reports instead of using.
+TEST_F(ImageCaptureTest, ReInitialisingWithoutACameraGivesUpAfterTenAttemptsAndLeavesNone) {
+    ChangeCamera([](sim::CameraDeviceState& state) { state.faults.failOpen = true; });
+    const auto start = clock.Now();
+    EXPECT_FALSE(theApp.ReInitializeCamera());
+    EXPECT_EQ(theApp.m_pCamera, nullptr);
+    EXPECT_GE(clock.Now() - start, milliseconds(250 + 9 * 1000));
+    const std::string log = LogText();
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        EXPECT_NE(log.find("CVelloraApp::ReInitializeCamera() : Attempt # " + std::to_string(attempt)),
+                  std::string::npos)
+            << attempt;
+    }
+    EXPECT_EQ(log.find("Attempt # 10"), std::string::npos);
+    EXPECT_NE(log.find("Failed to reinitialize the camera."), std::string::npos);
+
+    cv::Mat frame;
+    CString error;
+    EXPECT_FALSE(CaptureSingleImage_low_level(frame, 0, 10000, error));
+    EXPECT_NE(error.str().find("Internal error"), std::string::npos) << error.GetString();
+    EXPECT_FALSE(AnyLedLit());
+    int index = 0;
+    int exposure = 0;
+    CString name;
+    EXPECT_FALSE(theApp.capture_single_active_image(frame, index, exposure, name, error));
+    EXPECT_EQ(error.str(), "capture_single_active_image () : Camera not initialized.");
+}
+
 }  // namespace

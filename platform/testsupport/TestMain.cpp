@@ -25,6 +25,11 @@ public:
         setFolder("VELLORA_PUBLIC_DOCUMENTS", "PublicDocuments");
         setFolder("VELLORA_PROGRAM_DATA", "ProgramData");
         setFolder("VELLORA_PROGRAM_DIR", "Program");
+        // The program's single-instance lock lives in the runtime folder: a
+        // test's program must not meet another test's, nor a running program.
+        setFolder("XDG_RUNTIME_DIR", "Runtime");
+        std::filesystem::permissions(root_ / "Runtime", std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace);
         setenv("VELLORA_TEST_ROOT", root_.c_str(), 1);
         if (!std::getenv("QT_QPA_PLATFORM")) {
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
