@@ -47,22 +47,6 @@ std::string Wave(uint32_t samples)
     return wave;
 }
 
-// The manual clock, recording the sleeps of the test's own thread (the
-// cached-log writer thread sleeps on the same clock).
-class SleepRecordingClock : public platform::ManualClock {
-public:
-    void SleepFor(std::chrono::milliseconds duration) override
-    {
-        if (std::this_thread::get_id() == m_testThread)
-            slept += duration;
-        ManualClock::SleepFor(duration);
-    }
-    std::chrono::milliseconds slept{0};
-
-private:
-    std::thread::id m_testThread = std::this_thread::get_id();
-};
-
 class FileCommandTest : public scripttest::CommandTest {
 protected:
     void SetUp() override
@@ -88,7 +72,7 @@ protected:
         CommandTest::TearDown();
     }
 
-    SleepRecordingClock clock;
+    scripttest::SleepRecordingClock clock;
     platform::ScopedClock useClock{clock};
 };
 
