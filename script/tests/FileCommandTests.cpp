@@ -178,6 +178,13 @@ TEST_F(FileCommandTest, LogLinesCarryTheirTimeAndABareNameGoesToTheLogFolder)
     EXPECT_EQ(ReadText(bare), "12/11/2026 07:08:09.045\tfirst\ttab\r\n");
     EXPECT_EQ(ReadText(elsewhere), "12/11/2026 07:08:09.045\tsecond\r\n");
     EXPECT_FALSE(fs::exists(root / "LOG" / "checked.log"));
+
+    // Before a run log is named, a bare name still goes to the LOG folder.
+    theApp.m_strRunLogPath = "";
+    EXPECT_EQ(Run(kSaveTextToLogFile, "(\"early.log\", \"third\");"), "ok");
+    const std::string early = (root / "LOG" / "early.log").string();
+    ASSERT_TRUE(CachedLogging::Release(early.c_str(), &error)) << error.c_str();
+    EXPECT_EQ(ReadText(early), "12/11/2026 07:08:09.045\tthird\r\n");
 }
 
 TEST_F(FileCommandTest, SoundsComeFromTheSoundsFolderAndPlayToNothingForTheirLength)
