@@ -14,6 +14,7 @@
 #include "script/ArgumentReaders.h"
 #include "script/BuiltInHandlers.h"
 #include "script/Script.h"
+#include "support/AppLogs.h"
 #include "support/CachedLog.h"
 #include "support/DataFiles.h"
 #include "support/Profile.h"
@@ -161,10 +162,15 @@ bool Script::SaveTextToLogFile(const char* arguments, std::vector<Variable>& var
                   now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
     const std::string line = std::string(stamp) + text.c_str();
 
-    // A bare name goes into the folder of the run log (LOG in the data root).
+    // A bare name goes into the folder of the run log, the data root's LOG
+    // folder (also before a run log has been named).
     Tovanix::String path(file);
-    if (FolderOf(file.c_str()).empty())
-        path.SetDirectory(FolderOf(theApp.m_strRunLogPath.GetString()).c_str());
+    if (FolderOf(file.c_str()).empty()) {
+        std::string folder = FolderOf(theApp.m_strRunLogPath.GetString());
+        if (folder.empty())
+            folder = DataRootPath("LOG").str();
+        path.SetDirectory(folder.c_str());
+    }
 
     if (!_CachedLog_semaphore) {
         error.Format("SaveTextToLogFile() - log files are not available, the line for %s is lost", path.c_str());

@@ -193,38 +193,55 @@ public:
                                        CString& error);
 
     // Files, logs, stored settings and sounds (script/FileCommands.cpp).
-    static bool OpenFileUsingDefaultApp(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
-    static bool CompareTwoDataFiles(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
-    static bool SaveTextToLogFile(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
-    static bool ReadStoredString(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
-    static bool WriteStoredString(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
+    static bool OpenFileUsingDefaultApp(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                        CString& error);
+    static bool CompareTwoDataFiles(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                    CString& error);
+    static bool SaveTextToLogFile(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                  CString& error);
+    static bool ReadStoredString(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                 CString& error);
+    static bool WriteStoredString(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                  CString& error);
     static bool PlaySound(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
     // Batch image analysis runs (script/AnalysisRunCommands.cpp).
-    static bool RunImageAnalysis(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
-    static bool GetImageAnalysisRunStatus(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
-    static bool GetImageAnalysisRunFiles(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
-    static bool DeleteImageAnalysisRunHandle(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
+    static bool RunImageAnalysis(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                 CString& error);
+    static bool GetImageAnalysisRunStatus(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                          CString& error);
+    static bool GetImageAnalysisRunFiles(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                         CString& error);
+    static bool DeleteImageAnalysisRunHandle(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                             CString& error);
     // Texts, numbers and the time (script/StringCommands.cpp).
     static bool StringToInt(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
-    static bool StringToDouble(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
+    static bool StringToDouble(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                               CString& error);
     static bool IsStringInt(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
     static bool StrLen(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
     static bool StrLeft(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
     static bool StrRight(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
     static bool StrReplace(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
-    static bool GetCurrentTimeAsString(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
+    static bool GetCurrentTimeAsString(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                       CString& error);
     // Named regions of interest (script/ROICommands.cpp).
     static bool ROI_Exists(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
     static bool ROI_Read(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
     static bool ROI_Write(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
     static bool ROI_Remove(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
-    static bool ROI_ChooseByName(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
+    static bool ROI_ChooseByName(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                 CString& error);
     // Manufacturing tests over the live image (script/MfgTestCommands.cpp).
-    static bool MfgTest_BrightnessAtTarget(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
-    static bool MfgTest_ShowSymbolOverVideo(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
-    static bool MfgTest_RemoveAllSymbolsOverVideo(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
-    static bool MfgTest_CreateSymbolType(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
-    static bool MfgTest_AddPointToSymbolType(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
+    static bool MfgTest_BrightnessAtTarget(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                           CString& error);
+    static bool MfgTest_ShowSymbolOverVideo(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                            CString& error);
+    static bool MfgTest_RemoveAllSymbolsOverVideo(const char* arguments, std::vector<Variable>& variables,
+                                                  bool check_only, CString& error);
+    static bool MfgTest_CreateSymbolType(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                         CString& error);
+    static bool MfgTest_AddPointToSymbolType(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                             CString& error);
 };
 
 // Parses a function definition after its "void ": the name, then the typed

@@ -217,11 +217,13 @@ TEST(BrightnessWindowTest, TextColourShowsWhereTheMedianLiesAgainstTheBand) {
 }
 
 TEST(BrightnessWindowTest, ValueInTheBandWakesTheScriptAndOneOutsideIsKept) {
+    // As the script does it: the target first, then the event.
+    const MfgTestBrightnessTarget target{100, 200, 5, 5, 3, 0};
+    g_MfgTestBrightnessTarget = target;
     auto event = std::make_shared<platform::Event>(true, false);
     SetMfgTestBrightnessEvent(event);
     g_MfgTestBrightnessResult = 0;
     g_MfgTestBrightnessLastValue = 0;
-    const MfgTestBrightnessTarget target{100, 200, 5, 5, 3, 0};
 
     ReportMfgTestBrightness(250, target);
     EXPECT_FALSE(event->IsSet());

@@ -47,22 +47,6 @@ std::string Wave(uint32_t samples)
     return wave;
 }
 
-// The manual clock, recording the sleeps of the test's own thread (the
-// cached-log writer thread sleeps on the same clock).
-class SleepRecordingClock : public platform::ManualClock {
-public:
-    void SleepFor(std::chrono::milliseconds duration) override
-    {
-        if (std::this_thread::get_id() == m_testThread)
-            slept += duration;
-        ManualClock::SleepFor(duration);
-    }
-    std::chrono::milliseconds slept{0};
-
-private:
-    std::thread::id m_testThread = std::this_thread::get_id();
-};
-
 class FileCommandTest : public scripttest::CommandTest {
 protected:
     void SetUp() override
@@ -88,7 +72,7 @@ protected:
         CommandTest::TearDown();
     }
 
-    SleepRecordingClock clock;
+    scripttest::SleepRecordingClock clock;
     platform::ScopedClock useClock{clock};
 };
 
@@ -194,6 +178,13 @@ TEST_F(FileCommandTest, LogLinesCarryTheirTimeAndABareNameGoesToTheLogFolder)
     EXPECT_EQ(ReadText(bare), "12/11/2026 07:08:09.045\tfirst\ttab\r\n");
     EXPECT_EQ(ReadText(elsewhere), "12/11/2026 07:08:09.045\tsecond\r\n");
     EXPECT_FALSE(fs::exists(root / "LOG" / "checked.log"));
+
+    // Before a run log is named, a bare name still goes to the LOG folder.
+    theApp.m_strRunLogPath = "";
+    EXPECT_EQ(Run(kSaveTextToLogFile, "(\"early.log\", \"third\");"), "ok");
+    const std::string early = (root / "LOG" / "early.log").string();
+    ASSERT_TRUE(CachedLogging::Release(early.c_str(), &error)) << error.c_str();
+    EXPECT_EQ(ReadText(early), "12/11/2026 07:08:09.045\tthird\r\n");
 }
 
 TEST_F(FileCommandTest, SoundsComeFromTheSoundsFolderAndPlayToNothingForTheirLength)

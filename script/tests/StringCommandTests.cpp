@@ -135,7 +135,7 @@ TEST_F(StringCommandTest, CheckPassReadsArgumentsAndChangesNothing)
 
 TEST_F(StringCommandTest, TimeTextIsTheLocalTimeInCompactForm)
 {
-    platform::ManualClock clock;
+    scripttest::SleepRecordingClock clock;
     std::tm local{};
     local.tm_year = 2026 - 1900;
     local.tm_mon = 2;
