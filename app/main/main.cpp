@@ -26,6 +26,7 @@
 #include "imaging/ExperimentFolders.h"
 #include "imaging/ImageDoc.h"
 #include "imaging/ui/DocTemplate.h"
+#include "imaging/ui/ImageViewCommands.h"
 #include "imaging/ui/LivePreview.h"
 #include "operator/ui/CustomerScreen.h"
 #include "operator/ui/ScriptWindows.h"
@@ -130,6 +131,7 @@ int main(int argc, char** argv) {
     CMultiDocTemplate imageDocTemplate(frame.mdiArea());
     ScopedImageDocTemplate installedImageDocTemplate(&imageDocTemplate);
     InstallDeviceWindows(frame.Commands(), &frame);
+    InstallImageViewCommands(frame.Commands(), frame.mdiArea(), frame.StatusPane(2), &frame);
     InstallSettingsWindows(frame.Commands(), &frame, [](const std::string& name, CString& error) {
         return CreateNewExperiment(name.c_str(), error);
     });
