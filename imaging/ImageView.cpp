@@ -107,6 +107,7 @@ void LoadChannelMagnetLines(const CString& settingsFile) {
         g_ChannelMagnetLines[0] = ReadIntSetting("Cartridge", "CartridgeUpperChannel", settingsFile, 400);
     }
     g_LastDrawnIniPath = settingsFile;
+    UpdateDefaultROI();
 }
 
 // The background image of a drawn image file: <folder>/<type>.bg.tif for
@@ -237,6 +238,7 @@ void CImageView::SetCellDetections(std::vector<CellDetection> type1, std::vector
 void CImageView::OnDraw() {
     if (m_bResized) {
         m_bRedraw = true;
+        ApplyAspectRatioLock();
     }
     CImageDoc* document = m_pDocument;
     if (!document || !document->m_pImage) {
