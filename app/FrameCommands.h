@@ -31,6 +31,11 @@ constexpr int ScaleIntensities = 32773;
 constexpr int ZoomIn = 32780;
 constexpr int ZoomOut = 32781;
 constexpr int FullScale = 32785;
+// Image view commands of the File and Action menus.
+constexpr int SaveAs = 57604;
+constexpr int SaveImageToExperiment = 32790;
+constexpr int SaveReferenceImage = 32837;
+constexpr int ChannelAndMagnetPositions = 32839;
 // The main window's own commands.
 constexpr int AdminMode = 32822;
 constexpr int CustomerUI = 32853;

@@ -48,7 +48,83 @@ public:
     }
     // Shows or ends the wait cursor over the window.
     virtual void ShowWaitCursor(bool on) { (void)on; }
+
+    // Adds or removes both scroll bars (and redoes the layout).
+    virtual void ShowScrollBars(bool shown) { (void)shown; }
+    // The pointer over the view.
+    enum class Cursor { Arrow, Hand, LowerLine, UpperLine };
+    virtual void SetViewCursor(Cursor cursor) { (void)cursor; }
+    // The rubber band (CImageView::m_rcDrag) changed: the window shows it
+    // over the picture, as an outline or, while measuring, as two lines
+    // across the whole width.
+    virtual void RubberBandChanged() {}
+
+    // The dialogs the view opens. A window without dialogs answers as if
+    // the user had cancelled.
+    // Save As: the chosen path; false when cancelled.
+    virtual bool AskSaveAsPath(CString& path) {
+        (void)path;
+        return false;
+    }
+    // Scale Intensities on this view's display window; true with the new
+    // window on OK.
+    virtual bool RunScaleIntensitiesDialog(uint16_t& maximum, uint16_t& minimum) {
+        (void)maximum;
+        (void)minimum;
+        return false;
+    }
+    // The pixel-size calibration for a measured height in image rows.
+    virtual void RunPixelsPerMMDialog(double heightPixels) { (void)heightPixels; }
+    // Choose ROI by name.
+    virtual void RunChooseROIDialog() {}
+    // Creates or shows the Adjust Boundaries window and attaches it to this view.
+    virtual void ShowAdjustBoundariesDialog() {}
+    // A path saved to goes to the recent-file list.
+    virtual void AddToRecentFileList(const char* path) { (void)path; }
 };
+
+// The view's commands: ids of the menus and the context menu.
+namespace viewcmd {
+constexpr int ScaleIntensities = 32773;
+constexpr int AutoScaleIntensities = 32779;
+constexpr int ZoomIn = 32780;
+constexpr int ZoomOut = 32781;
+constexpr int FullScale = 32785;
+constexpr int PixelReadout = 32786;
+constexpr int SaveAs = 57604;
+constexpr int SaveImageToExperiment = 32790;
+constexpr int SaveReferenceImage = 32837;
+constexpr int ChannelAndMagnetPositions = 32839;
+constexpr int HideROI = 32864;
+constexpr int ShowROI = 32866;
+constexpr int EditActiveROI = 32819;
+constexpr int ChooseDefaultROI = 32874;
+constexpr int ChooseROIByName = 32863;
+constexpr int PlaceUpperMagnet = 32820;
+constexpr int PlaceLowerMagnet = 32821;
+constexpr int PlaceUpperChannel = 32826;
+constexpr int PlaceLowerChannel = 32827;
+constexpr int DefinePixelsPerMM = 32825;
+constexpr int AdjustBoundaries = 32828;
+constexpr int DrawProjectionBelow = 32831;
+constexpr int DrawProjectionRight = 32832;
+}  // namespace viewcmd
+
+// One entry of the view's context menu; id 0 is a separator.
+struct ViewMenuEntry {
+    int id = 0;
+    const char* text = "";
+    bool checked = false;
+};
+
+// Scroll bar actions.
+enum class ScrollCode { LineUp, LineDown, PageUp, PageDown, ThumbPosition, Other };
+
+// The message the Scale Intensities dialog sends its view (WM_USER) and
+// its two kinds: a new maximum or a new minimum in lParam.
+constexpr unsigned kViewUserMessage = 1024;
+constexpr uintptr_t kSetDisplayMax = 32774;
+constexpr uintptr_t kSetDisplayMin = 32775;
 
 class CImageView {
 public:
@@ -78,6 +154,44 @@ public:
     void OnTimer(int id);
     static constexpr int kKeepLinesTimer = 1001;
 
+    // Commands of the table above; false for an id the view does not know.
+    bool OnCommand(int id);
+    void OnScaleIntensities();
+    void OnAutoScaleIntensities();
+    void OnZoomIn();
+    void OnZoomOut();
+    void OnFullScale();
+    void OnFileSaveAs();
+    void OnSaveImageToExperiment();
+    void OnSaveReferenceImage();
+    void OnAdjustBoundaries();
+    // The context menu for the current overlay switches and named regions.
+    std::vector<ViewMenuEntry> BuildContextMenu() const;
+
+    // Mouse in client coordinates; `leftHeld` tells whether the left button
+    // is down during a move.
+    void OnLButtonDown(int x, int y);
+    void OnMouseMove(int x, int y, bool leftHeld);
+    void OnLButtonUp(int x, int y);
+    void OnScroll(bool horizontal, ScrollCode code, int position);
+    // The window is shown: scroll bars and the active region.
+    void OnShowWindow();
+    // WM_USER with kSetDisplayMax or kSetDisplayMin: the display window
+    // takes the low 16 bits of lParam; true when consumed.
+    bool PreTranslateMessage(unsigned message, uintptr_t wParam, intptr_t lParam);
+    // "pix[x,y]=value" at the last click; false when there is nothing to show.
+    bool GetPixelReadout(CString& text) const;
+    // Keeps image pixels square when [ExperimentSettings] LockAspectRatio is TRUE.
+    void ApplyAspectRatioLock();
+    // Writes the image to a file (format by its extension); false with
+    // "Problem saving image to file: <path>" when the image lock is not had
+    // in time or the write fails.
+    bool SaveImageAs(const char* path, CString& error, uint32_t lockWaitMs = 10000);
+
+    // Image fractions of a client point.
+    double ClientToFractionX(double x) const;
+    double ClientToFractionY(double y) const;
+
     bool m_bRedraw = true;
     bool m_bResized = true;
     double m_dViewLeft = 0.0;
@@ -101,9 +215,57 @@ public:
     bool m_bPlaceUpperChannel = false;
 
 private:
+    void EnterDragMode(bool editROI);
+    void EnterLineMode(bool* mode);
+    void ClearModes();
+    int ImageRows() const;
+    int ImageColumns() const;
+
     CImageDoc* m_pDocument;
     ImageViewWindow* m_pWindow;
+    ImageViewWindow::Cursor m_cursor = ImageViewWindow::Cursor::Arrow;
 };
+
+// The visible part after zooming in or out around a click (fractions), and
+// after a scroll action; the pure arithmetic of the commands above.
+struct VisibleRange {
+    double nearEdge = 0.0;
+    double farEdge = 1.0;
+};
+VisibleRange ZoomInRange(VisibleRange range, double click);
+VisibleRange ZoomOutRange(VisibleRange range, double click);
+// Unchanged when the action does nothing.
+VisibleRange ScrollRange(VisibleRange range, ScrollCode code, int position);
+
+// The high fraction of auto scaling for an image file name (no path), or for
+// the live preview's image-type text when `isPreview`: 0.95 for BRIGHTFIELD
+// or no type, 1.0 otherwise.
+double AutoScaleHighFraction(const char* name, bool isPreview);
+
+// Stores a placed calibration line: in the projection analysis tool or the
+// fractionation analysis window when one has been created (their hook
+// decides), otherwise as [CalibrationSettings] key = row in the main
+// settings file.
+bool SetCalibrationLine(const char* key, int row);
+
+// Fills the active region with the wide channel band of the drawn
+// experiment's settings and shows it in the ROI manager. False when no ROI
+// manager shows it.
+bool UpdateDefaultROI();
+
+// What the view tells the analysis tools; each set by the tool's window when
+// it exists, empty otherwise.
+struct ROIRect;
+struct ImageViewToolHooks {
+    // A tool that keeps placed lines itself: true when its window has been
+    // created, with *stored its result.
+    std::function<bool(const char* key, int row, bool* stored)> storeCalibrationValue;
+    // A magnet line was placed (lower or upper).
+    std::function<void(bool lower)> magnetLinePlaced;
+    // The active region was dragged anew.
+    std::function<void(const ROIRect& roi)> activeROIDragged;
+};
+void SetImageViewToolHooks(ImageViewToolHooks hooks);
 
 // Reads the display window of a new view from [ScaleIntensitiesDlg] of the
 // main settings file: MaxIntensity (40000 when missing) and MinIntensity (0),

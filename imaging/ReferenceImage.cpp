@@ -146,6 +146,11 @@ bool SaveReferenceImage(const char* path, CString& error, bool autoScaleAndClose
         error.Format("SaveReferenceImage () : Problem opening image file: %s", imagePath);
         return false;
     }
+    if (autoScaleAndClose) {
+        view->OnAutoScaleIntensities();
+        view->OnFullScale();
+        view->ApplyAspectRatioLock();
+    }
     auto* request = new RenderRequest(*view);
     request->m_bSaveReference = true;
     request->m_bCloseDocument = autoScaleAndClose;

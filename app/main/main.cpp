@@ -24,6 +24,7 @@
 #include "imaging/ExperimentFolders.h"
 #include "imaging/ImageDoc.h"
 #include "imaging/ui/DocTemplate.h"
+#include "imaging/ui/ImageViewCommands.h"
 #include "imaging/ui/LivePreview.h"
 #include "operator/ui/CustomerScreen.h"
 #include "operator/ui/ScriptWindows.h"
@@ -111,6 +112,7 @@ int main(int argc, char** argv) {
         InstallApplicationCommands(frame->Commands());
         applicationWindows.emplace(frame->Commands(), frame.get(), imageDocTemplate.get());
         InstallDeviceWindows(frame->Commands(), frame.get());
+        InstallImageViewCommands(frame->Commands(), frame->mdiArea(), frame->StatusPane(2), frame.get());
         InstallSettingsWindows(frame->Commands(), frame.get(), [](const std::string& name, CString& error) {
             return CreateNewExperiment(name.c_str(), error);
         });

@@ -121,12 +121,23 @@ QAction* CMainFrame::AddCommand(QMenu* menu, int id, const char* text) {
 void CMainFrame::CreateMenus() {
     QMenu* file = menuBar()->addMenu("&File");
     AddCommand(file, cmd::ID_FILE_OPEN, "&Open...")->setShortcut(QKeySequence("Ctrl+O"));
+    AddCommand(file, cmd::SaveAs, "Save &As...");
+
+    QMenu* view = menuBar()->addMenu("&View");
+    AddCommand(view, cmd::ScaleIntensities, "Scale Intensities");
+    AddCommand(view, cmd::AutoScaleIntensities, "Auto Scale Intensities");
+    AddCommand(view, cmd::ZoomIn, "Zoom In");
+    AddCommand(view, cmd::ZoomOut, "Zoom Out");
+    AddCommand(view, cmd::FullScale, "Full Scale");
 
     QMenu* action = menuBar()->addMenu("&Action");
     AddCommand(action, cmd::LiveImage, "Live Image")->setCheckable(true);
     AddCommand(action, cmd::CaptureActiveImages, "Capture Active Image(s) to File");
     AddCommand(action, cmd::StartExperimentWorkflow, "Start Experiment Workflow");
     AddCommand(action, cmd::StopExperimentWorkflow, "Stop Experiment Workflow");
+    AddCommand(action, cmd::SaveImageToExperiment, "Save Image To Experiment [F1]")->setShortcut(QKeySequence(Qt::Key_F1));
+    AddCommand(action, cmd::SaveReferenceImage, "Save Reference Image");
+    AddCommand(action, cmd::ChannelAndMagnetPositions, "Channel and Magnet Positions");
     action->addSeparator();
     AddCommand(action, cmd::ExperimentSettings, "Experiment Settings");
     AddCommand(action, cmd::CameraSettings, "Camera Settings");
@@ -159,7 +170,7 @@ void CMainFrame::CreateMenus() {
     QMenu* help = menuBar()->addMenu("&Help");
     AddCommand(help, cmd::ID_APP_ABOUT, "&About Vellora...");
 
-    for (QMenu* menu : {file, action, help}) connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+    for (QMenu* menu : {file, view, action, help}) connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
 }
 
 void CMainFrame::CreateToolBar() {

@@ -11,6 +11,9 @@
 
 #include <QAbstractScrollArea>
 
+class QDialog;
+class QMenu;
+
 #include <opencv2/core.hpp>
 
 #include "imaging/ImageView.h"
@@ -40,6 +43,29 @@ public:
     void TitleChanged() override;
     void StartOneShotTimer(int id, int milliseconds) override;
     void ShowWaitCursor(bool on) override;
+    void ShowScrollBars(bool shown) override;
+    void SetViewCursor(Cursor cursor) override;
+    void RubberBandChanged() override;
+    bool AskSaveAsPath(CString& path) override;
+    bool RunScaleIntensitiesDialog(uint16_t& maximum, uint16_t& minimum) override;
+    void RunPixelsPerMMDialog(double heightPixels) override;
+    void RunChooseROIDialog() override;
+    void ShowAdjustBoundariesDialog() override;
+    void AddToRecentFileList(const char* path) override;
+
+    // Queues a user message (the Scale Intensities previews) for the view.
+    void PostUserMessage(unsigned message, uintptr_t wParam, intptr_t lParam);
+    // The context menu as it would open now, and opening it at a point.
+    QMenu* CreateContextMenu();
+
+    // How the dialogs answer, for tests: a function given the dialog before
+    // it runs returns its result instead of running it modally. Empty: the
+    // dialogs run modally.
+    static void SetDialogRunner(std::function<int(QDialog* dialog)> runner);
+    // Where Save As asks for its path, for tests.
+    static void SetSaveAsPathSource(std::function<bool(CString& path)> source);
+    // Told every path saved to.
+    static void SetRecentFileSink(std::function<void(const char* path)> sink);
 
     // RenderTarget (render thread)
     void PresentPicture(const cv::Mat& picture) override;
@@ -48,9 +74,15 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
     void DrawNow();
+    void ConnectScrollBar(bool horizontal);
+    int RunDialog(QDialog* dialog);
     void ShowPicture(const cv::Mat& picture);
 
     std::unique_ptr<CImageView> m_view;
@@ -59,4 +91,5 @@ private:
     std::atomic<bool> m_drawQueued{false};
     std::function<void()> m_pictureShown;
     std::function<void()> m_titleChanged;
+    bool m_settingScrollBars = false;
 };
