@@ -130,6 +130,37 @@ public:
     static bool SaveTextToImageCaptureLogHeader(const char* arguments, std::vector<Variable>& variables,
                                                 bool check_only, CString& error);
 
+    // The syringe-pump commands (script/PumpCommands.cpp).
+    static bool SetTopSpeed(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
+    static bool MoveToPosition(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                               CString& error);
+    static bool TerminateMove(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                              CString& error);
+    static bool SetPumpValveState(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                  CString& error);
+    static bool Dispense(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
+    static bool Aspirate(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
+    static bool WaitWhileSyringeIsMoving(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                         CString& error);
+    static bool InitializeSyringePump(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                      CString& error);
+    static bool SetSyringeVolume(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                 CString& error);
+    static bool ResetPump(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
+    static bool GetSyringeAspiratedVolume(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                          CString& error);
+    static bool SetBacklashSteps(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                 CString& error);
+    static bool GetBacklashSteps(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                 CString& error);
+    static bool GetAccelerationRate(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                    CString& error);
+    static bool SetAccelerationRate(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                    CString& error);
+    // A member: its wait for a pump to report ready ends on a stop request.
+    static bool TestPumps(Script& script, const char* arguments, std::vector<Variable>& variables, bool check_only,
+                          CString& error);
+
     // The operator's prompts, the timed wait and the notice (script/PromptCommands.cpp).
     static bool PromptInfo(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
     static bool PromptContinueCancel(const char* arguments, std::vector<Variable>& variables, bool check_only,
