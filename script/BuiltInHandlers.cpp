@@ -5,4 +5,5 @@ void InstallScriptCommandFamilies(BuiltInHandlerTable& table)
     InstallCaptureLogHeaderCommands(table);
     InstallPromptCommands(table);
     InstallPumpCommands(table);
+    InstallExperimentCommands(table);
 }

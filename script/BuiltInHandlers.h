@@ -22,3 +22,4 @@ void InstallScriptCommandFamilies(BuiltInHandlerTable& table);
 void InstallCaptureLogHeaderCommands(BuiltInHandlerTable& table);
 void InstallPromptCommands(BuiltInHandlerTable& table);
 void InstallPumpCommands(BuiltInHandlerTable& table);
+void InstallExperimentCommands(BuiltInHandlerTable& table);

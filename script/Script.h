@@ -161,6 +161,35 @@ public:
     static bool TestPumps(Script& script, const char* arguments, std::vector<Variable>& variables, bool check_only,
                           CString& error);
 
+    // The experiment and workflow commands (script/ExperimentCommands.cpp).
+    static bool StartRecordingWorkflow(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                       CString& error);
+    static bool SingleWorkflowImageCapture(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                           CString& error);
+    static bool SetImageCapturePeriodMS(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                        CString& error);
+    static bool GetExperimentName(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                  CString& error);
+    static bool SetExperimentName(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                  CString& error);
+    static bool GetDataDirectory(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                 CString& error);
+    static bool SetDataDirectory(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                 CString& error);
+    static bool GetImageTypeDescription(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                        CString& error);
+    static bool SetImageTypeDescription(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                        CString& error);
+    static bool GetSystemInfo(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                              CString& error);
+    static bool IsFilenameValid(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                CString& error);
+    static bool IsFileExist(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                            CString& error);
+    static bool CustomerUI_SetWorkflowLiveImageIntervalByImageType(const char* arguments,
+                                                                   std::vector<Variable>& variables,
+                                                                   bool check_only, CString& error);
+
     // The operator's prompts, the timed wait and the notice (script/PromptCommands.cpp).
     static bool PromptInfo(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
     static bool PromptContinueCancel(const char* arguments, std::vector<Variable>& variables, bool check_only,
