@@ -182,6 +182,13 @@ void ExperimentWorkflow::Stop() {
     m_strImageCaptureLogPath.Take();
 }
 
+void ExperimentWorkflow::RestartTimer(uint32_t periodMs) {
+    if (!theApp.m_bWorkflowRunning) return;
+    m_timer.KillTimer();
+    OnTimer();
+    m_timer.SetTimer(periodMs);
+}
+
 void SetMainWindowWorkflow(ExperimentWorkflow* workflow) { g_mainWindowWorkflow = workflow; }
 
 CaptureLogPath* GetMainWindowCaptureLogPath() {
@@ -198,5 +205,11 @@ void StartExperimentWorkflow() {
 void StopExperimentWorkflow() {
     platform::RunOnUiThread([] {
         if (ExperimentWorkflow* workflow = g_mainWindowWorkflow.load()) workflow->Stop();
+    });
+}
+
+void RestartExperimentWorkflowTimer(uint32_t periodMs) {
+    platform::RunOnUiThread([periodMs] {
+        if (ExperimentWorkflow* workflow = g_mainWindowWorkflow.load()) workflow->RestartTimer(periodMs);
     });
 }

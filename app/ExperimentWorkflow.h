@@ -72,6 +72,9 @@ public:
     // A tick of timer 1000.
     void OnTimer();
     void Stop();
+    // While the series runs: one tick at once, then timer 1000 again with
+    // the new period (a changed ImageCapturePeriod takes effect now).
+    void RestartTimer(uint32_t periodMs);
 
     CaptureLogPath m_strImageCaptureLogPath;
 
@@ -90,3 +93,5 @@ CaptureLogPath* GetMainWindowCaptureLogPath();
 // caller waits. Without a main window they do nothing.
 void StartExperimentWorkflow();
 void StopExperimentWorkflow();
+// RestartTimer of the main window's workflow, on the user-interface thread.
+void RestartExperimentWorkflowTimer(uint32_t periodMs);

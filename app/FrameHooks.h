@@ -36,6 +36,8 @@ struct FrameHooks {
     std::function<void()> createCustomerUi;           // made hidden
     std::function<void(bool visible)> showCustomerUi;
     std::function<bool(const char* path, CString* error)> startCustomerScript;
+    // Checks the screen's first image-type radio button (a recording started).
+    std::function<void()> checkCustomerUiFirstImageType;
 };
 
 // Installs the hooks. A layer takes the installed ones, fills in its own

@@ -794,6 +794,14 @@ void CustomerUI::OnBnClickedRadio(int radio) {
     SetTimer(kTimerRadio, 10);
 }
 
+void CustomerUI::CheckRadioButton(int first, int last, int checked) {
+    {
+        std::lock_guard<std::mutex> lock(m_csContent);
+        for (int id = first; id <= last; ++id) m_controls[id].checked = id == checked;
+    }
+    Invalidate(nullptr, true);
+}
+
 int CustomerUI::ActiveIntensityControl() const {
     std::lock_guard<std::mutex> lock(m_csContent);
     if (m_controls.at(IDC_RADIO2).checked) return 1;

@@ -301,6 +301,9 @@ public:
     void OnCbnCloseupCombo(int combo);
     void OnCbnEditchangeCombo(int combo);
     void OnBnClickedRadio(int radio);
+    // Checks one radio button of the group first..last, as the window's
+    // CheckRadioButton does: no click follows.
+    void CheckRadioButton(int first, int last, int checked);
 
     // Timers: runs every timer due now (the window calls it often), or one.
     void RunDueTimers();

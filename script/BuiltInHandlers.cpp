@@ -12,4 +12,6 @@ void InstallScriptCommandFamilies(BuiltInHandlerTable& table)
     InstallStringCommands(table);
     InstallROICommands(table);
     InstallMfgTestCommands(table);
+    InstallPumpCommands(table);
+    InstallExperimentCommands(table);
 }

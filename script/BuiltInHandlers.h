@@ -29,3 +29,5 @@ void InstallAnalysisRunCommands(BuiltInHandlerTable& table);
 void InstallStringCommands(BuiltInHandlerTable& table);
 void InstallROICommands(BuiltInHandlerTable& table);
 void InstallMfgTestCommands(BuiltInHandlerTable& table);
+void InstallPumpCommands(BuiltInHandlerTable& table);
+void InstallExperimentCommands(BuiltInHandlerTable& table);

@@ -172,6 +172,65 @@ public:
                                             bool check_only, CString& error);
     static bool SetCurrentBarCode(const char* arguments, std::vector<Variable>& variables, bool check_only,
                                   CString& error);
+    // The syringe-pump commands (script/PumpCommands.cpp).
+    static bool SetTopSpeed(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
+    static bool MoveToPosition(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                               CString& error);
+    static bool TerminateMove(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                              CString& error);
+    static bool SetPumpValveState(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                  CString& error);
+    static bool Dispense(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
+    static bool Aspirate(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
+    static bool WaitWhileSyringeIsMoving(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                         CString& error);
+    static bool InitializeSyringePump(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                      CString& error);
+    static bool SetSyringeVolume(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                 CString& error);
+    static bool ResetPump(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);
+    static bool GetSyringeAspiratedVolume(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                          CString& error);
+    static bool SetBacklashSteps(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                 CString& error);
+    static bool GetBacklashSteps(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                 CString& error);
+    static bool GetAccelerationRate(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                    CString& error);
+    static bool SetAccelerationRate(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                    CString& error);
+    // A member: its wait for a pump to report ready ends on a stop request.
+    static bool TestPumps(Script& script, const char* arguments, std::vector<Variable>& variables, bool check_only,
+                          CString& error);
+
+    // The experiment and workflow commands (script/ExperimentCommands.cpp).
+    static bool StartRecordingWorkflow(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                       CString& error);
+    static bool SingleWorkflowImageCapture(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                           CString& error);
+    static bool SetImageCapturePeriodMS(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                        CString& error);
+    static bool GetExperimentName(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                  CString& error);
+    static bool SetExperimentName(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                  CString& error);
+    static bool GetDataDirectory(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                 CString& error);
+    static bool SetDataDirectory(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                 CString& error);
+    static bool GetImageTypeDescription(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                        CString& error);
+    static bool SetImageTypeDescription(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                        CString& error);
+    static bool GetSystemInfo(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                              CString& error);
+    static bool IsFilenameValid(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                                CString& error);
+    static bool IsFileExist(const char* arguments, std::vector<Variable>& variables, bool check_only,
+                            CString& error);
+    static bool CustomerUI_SetWorkflowLiveImageIntervalByImageType(const char* arguments,
+                                                                   std::vector<Variable>& variables,
+                                                                   bool check_only, CString& error);
 
     // The operator's prompts, the timed wait and the notice (script/PromptCommands.cpp).
     static bool PromptInfo(const char* arguments, std::vector<Variable>& variables, bool check_only, CString& error);

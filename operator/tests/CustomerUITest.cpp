@@ -638,6 +638,12 @@ TEST_F(CustomerUITest, RadioChoiceSwitchesTheToolbarsImageType) {
     Elapse(10);
     EXPECT_EQ(switched.size(), 1u);  // already shown
     EXPECT_NE(ActionLog().find("\tOnBnClickedRadio2\t"), std::string::npos);
+
+    // A recording started by a script checks the first radio without a click.
+    ui->CheckRadioButton(IDC_RADIO1, IDC_RADIO3, IDC_RADIO1);
+    EXPECT_EQ(ui->ActiveIntensityControl(), 0);
+    Elapse(10);
+    EXPECT_EQ(switched.size(), 1u);
 }
 
 TEST_F(CustomerUITest, LiveViewTimersToggleOnlyWhenNeeded) {

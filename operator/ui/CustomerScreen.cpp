@@ -487,6 +487,9 @@ void InstallCustomerScreen() {
         CString ignored;
         return g_CustomerUI.StartScript(path, error ? *error : ignored);
     };
+    hooks.checkCustomerUiFirstImageType = [] {
+        if (g_screen) g_CustomerUI.CheckRadioButton(IDC_RADIO1, IDC_RADIO3, IDC_RADIO1);
+    };
     SetFrameHooks(hooks);
     SetCustomerScreenVisibleQuery([] { return g_screen != nullptr && g_CustomerUI.IsVisible(); });
 
@@ -535,6 +538,7 @@ void RemoveCustomerScreen() {
     hooks.createCustomerUi = nullptr;
     hooks.showCustomerUi = nullptr;
     hooks.startCustomerScript = nullptr;
+    hooks.checkCustomerUiFirstImageType = nullptr;
     SetFrameHooks(hooks);
     g_CustomerUI.SetToolbarAccess({});
     delete g_screen;

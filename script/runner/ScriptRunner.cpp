@@ -3,9 +3,10 @@
 //
 // It starts the virtual instrument and what a run needs of the program's
 // start-up (data root with its settings file, logs, serial discovery,
-// digital I/O), makes the data root the current folder, runs the script in
-// interpreter instance 0, waits for the run to end, has the cached logs write
-// everything pending and exits.
+// digital I/O, and on request the camera with the timed workflow), makes the
+// data root the current folder, runs the script in interpreter instance 0,
+// waits for the run and any recording it started to end, has the cached logs
+// write everything pending and exits.
 //
 // Exit status: 0 the run ended normally (or was stopped), 1 it ended with an
 // error, 2 it was refused, 3 the options or the start-up failed.
@@ -27,13 +28,17 @@
 #include <utility>
 #include <vector>
 
+#include "app/CartridgeTypes.h"
 #include "app/SuppliedFiles.h"
+#include "imaging/ExperimentFolders.h"
 #include "app/VelloraApp.h"
 #include "devices/DigitalIO.h"
 #include "platform/UiBridge.h"
 #include "script/Script.h"
 #include "script/ScriptRun.h"
+#include "script/runner/RunnerWorkflow.h"
 #include "sim/PumpSimulator.h"
+#include "sim/SampleFlow.h"
 #include "sim/VirtualInstrument.h"
 #include "sim/VirtualInstrumentSession.h"
 #include "support/AppLogs.h"
@@ -56,7 +61,12 @@ const char kUsage[] =
     "  --stop-after-ms N    asks the run to stop after N ms\n"
     "  --no-pumps           starts the instrument without its pumps\n"
     "  --busy-pump N        pump N (1 or 2) is busy when the run starts\n"
-    "  --input NAME=LEVEL   level (0 or 1) of a digital input: Cartridge, Clamp or a logical line 0..12\n";
+    "  --input NAME=LEVEL   level (0 or 1) of a digital input: Cartridge, Clamp or a logical line 0..12\n"
+    "  --camera             opens the camera and runs the timed workflow that scripts start; the\n"
+    "                       runner ends when the script and the recording have both ended\n"
+    "  --cartridge CODE     the bar code of the cartridge in the instrument, as if scanned\n"
+    "  --experiment NAME    names a new experiment before the run, as the operator does\n"
+    "  --sample             loads a sample plug at the channel's inlet for the pumps to push\n";
 
 struct Options {
     std::string dataRoot;
@@ -68,7 +78,14 @@ struct Options {
     bool noPumps = false;
     int busyPump = 0;
     std::vector<std::pair<std::string, bool>> inputs;
+    bool camera = false;
+    std::string cartridge;
+    std::string experiment;
+    bool sample = false;
 };
+
+// Longest wait for a recording to end after its script.
+constexpr long kRecordingEndTimeoutMs = 300000;
 
 bool ParseNumber(const char* text, long& value)
 {
@@ -114,6 +131,16 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error)
                 return false;
             }
             options.stopAfterMs = number;
+        } else if (option == "--camera") {
+            options.camera = true;
+        } else if (option == "--cartridge") {
+            if (!value(options.cartridge))
+                return false;
+        } else if (option == "--experiment") {
+            if (!value(options.experiment))
+                return false;
+        } else if (option == "--sample") {
+            options.sample = true;
         } else if (option == "--no-pumps") {
             options.noPumps = true;
         } else if (option == "--busy-pump") {
@@ -188,7 +215,10 @@ public:
     }
 
     void PostCommand(int, intptr_t) override {}
-    void RunOnUiThread(const std::function<void()>& function) override { function(); }
+    void RunOnUiThread(const std::function<void()>& function) override
+    {
+        runner::RunOnUiThreadSerialised(function);
+    }
     int MessageBox(const std::string& text, const std::string& caption, unsigned type) override
     {
         Record(text);
@@ -267,6 +297,18 @@ bool SetInput(const std::string& name, bool level, std::string& error)
     }
     error = "no digital input named " + name;
     return false;
+}
+
+// A plug of sample at the inlet: a quarter millimetre of channel per
+// microlitre, as the supplied calibration has it.
+void LoadSample()
+{
+    sim::SamplePlug plug;
+    plug.seed = 7;
+    plug.pixelsPerUl = 100;
+    plug.volumeUl = 30;
+    plug.cellsPerUl = 3;
+    sim::SampleFlow::Instance().Load(plug);
 }
 
 // The part of the program's start-up that a run needs.
@@ -358,6 +400,28 @@ int main(int argc, char** argv)
     CString dioError;
     if (!Initialize_DIO(&dioError, false))
         LogErrAndInfo(__FILE__, __LINE__, dioError.GetString());
+    if (options.camera && !runner::StartCaptureChain(error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        instrument.Stop();
+        return kStartFailed;
+    }
+    if (!options.cartridge.empty()) {
+        CString catalogueError;
+        if (!LoadCartridgeTypes(catalogueError))
+            LogErrAndInfo(__FILE__, __LINE__, catalogueError.GetString());
+        theApp.m_strCartridgeTypeCode = options.cartridge.c_str();
+    }
+    if (!options.experiment.empty()) {
+        CString experimentError;
+        if (!CreateNewExperiment(options.experiment.c_str(), experimentError)) {
+            std::fprintf(stderr, "%s\n", experimentError.GetString());
+            runner::StopCaptureChain();
+            instrument.Stop();
+            return kStartFailed;
+        }
+    }
+    if (options.sample)
+        LoadSample();
     if (options.busyPump != 0 && !options.noPumps)
         instrument.Pumps().HoldBusy(options.busyPump, std::chrono::seconds(60));
     instrument.Pumps().ClearReceived();
@@ -382,14 +446,24 @@ int main(int argc, char** argv)
         }
     }
 
+    bool recordingEnded = true;
+    if (options.camera) {
+        recordingEnded = runner::FinishWorkflow(kRecordingEndTimeoutMs);
+        if (!recordingEnded)
+            std::fprintf(stderr, "The recording did not end\n");
+    }
+
     if (!pumpBytesPath.empty()) {
         const std::string bytes = options.noPumps ? std::string() : instrument.Pumps().ReceivedBytes();
         std::ofstream(pumpBytesPath, std::ios::binary) << bytes;
     }
     theApp.ExitInstance();
+    if (options.camera)
+        runner::StopCaptureChain();
+    sim::SampleFlow::Instance().Unload();
     SetScriptRunObserver(nullptr);
     instrument.Stop();
     if (!started)
         return kRefused;
-    return observer.Failed() ? kEndedWithError : kEndedNormally;
+    return observer.Failed() || !recordingEnded ? kEndedWithError : kEndedNormally;
 }

@@ -15,7 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "analysis/AnalysisEngineState.h"
+#include "analysis/ExperimentFolder.h"
+#include "analysis/MeniscusSearch.h"
+#include "analysis/SplitLineDetection.h"
+#include "app/SuppliedFiles.h"
+#include "app/VelloraApp.h"
 #include "platform/Time.h"
+#include "support/Profile.h"
 #include "script/tests/ScriptRunTestSupport.h"
 
 extern char** environ;
@@ -233,6 +240,84 @@ TEST_F(ScriptRunnerTest, ATimedWaitEndsAtAStop)
     EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(60));
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(RunMessages(messages), "");
+}
+
+TEST_F(ScriptRunnerTest, AScriptRecordsASampleCrossingTheChannelThatTheAnalysesCanRead)
+{
+    // The supplied settings with bright field only (named as the analyses
+    // know it), ended by its count.
+    std::string error;
+    ASSERT_TRUE(InstallMissingDataRootFiles(dataRoot.c_str(), &error)) << error;
+    const std::string settings = (dataRoot / "Vellora.ini").string();
+    fs::copy_file(dataRoot / "Default" / "Vellora.ini", settings, fs::copy_options::overwrite_existing);
+    fs::create_directories(dataRoot / "Data");
+    const struct {
+        const char* key;
+        std::string value;
+    } keys[] = {{"ImageTypeName1", "Brightfield"},
+                {"IsActive2", "FALSE"},
+                {"IsActive3", "FALSE"},
+                {"IsActive4", "FALSE"},
+                {"CreateDailySubDirectory", "FALSE"},
+                {"DataDirectory", (dataRoot / "Data").string()},
+                {"ImageCaptureCount", "9"}};
+    for (const auto& key : keys)
+        ASSERT_TRUE(Tovanix::E_WritePrivateProfileString("ExperimentSettings", key.key, key.value.c_str(),
+                                                         settings.c_str()));
+
+    const std::string script = Write("record.scr",
+                                     "// Prime both pumps.\n"
+                                     "InitializeSyringePump(0);\n"
+                                     "WaitWhileSyringeIsMoving(0, 60);\n"
+                                     "SetPumpValveState(0, \"input\");\n"
+                                     "WaitWhileSyringeIsMoving(0, 30);\n"
+                                     "SetTopSpeed(0, 6000.0);\n"
+                                     "Aspirate(0, 200.0);\n"
+                                     "WaitWhileSyringeIsMoving(0, 60);\n"
+                                     "SetPumpValveState(0, \"output\");\n"
+                                     "WaitWhileSyringeIsMoving(0, 30);\n"
+                                     "SaveTextToImageCaptureLogHeader(\"Cartridge barcode 410-000-0001\");\n"
+                                     "// Record while the sample crosses the channel.\n"
+                                     "SetImageCapturePeriodMS(2000);\n"
+                                     "StartRecordingWorkflow(\"EndToEnd\");\n"
+                                     "SetTopSpeed(1, 288.0);\n"
+                                     "SetTopSpeed(2, 192.0);\n"
+                                     "Dispense(1, 48.0);\n"
+                                     "Dispense(2, 32.0);\n"
+                                     "WaitWhileSyringeIsMoving(0, 60);\n");
+    const std::string messages = (folder / "messages.txt").string();
+    const Result result = Run({"--script", script, "--messages", messages, "--camera", "--cartridge", "410-000-0001",
+                               "--experiment", "EndToEnd", "--sample"});
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(RunMessages(messages), "");
+
+    fs::path experiment;
+    for (const auto& entry : fs::directory_iterator(dataRoot / "Data"))
+        experiment = entry.path();
+    ASSERT_NE(experiment.filename().string().find("_EndToEnd"), std::string::npos);
+    size_t images = 0;
+    for (const auto& entry : fs::directory_iterator(experiment / "Images"))
+        images += entry.path().extension() == ".png" ? 1 : 0;
+    // Nine steps; on a loaded machine a step handed over while the previous
+    // one is still filed replaces it.
+    EXPECT_GE(images, 2u);
+    EXPECT_LE(images, 9u);
+
+    // Read back as the recorded-experiment analyses read a folder.
+    g_IniPath = settings;
+    theApp.m_strDataRoot = dataRoot.string();
+    ExperimentDataSet data;
+    ASSERT_TRUE(OpenExperimentFolder(data, experiment.string()));
+    ASSERT_TRUE(ParseCaptureLog(data, data.captureLogPath)) << "no run of frames recorded while the pumps moved:\n" << ReadText(data.captureLogPath);
+    ASSERT_TRUE(ReadExperimentSettings(data, data.settingsFilePath, &error)) << error;
+    EXPECT_GE(data.frames.size(), 2u);
+    EXPECT_EQ(data.cartridgeCodePrefix, "410");
+    EXPECT_DOUBLE_EQ(data.pixelsPerMm, 400);
+    EXPECT_TRUE(DetectSplitLineFromLogs(data, experiment.string(), data.settingsFilePath, &error)) << error;
+    EXPECT_TRUE(LeadMeniscusIndex(experiment.string(), data, &error)) << error;
+    EXPECT_TRUE(TrailMeniscusIndex(experiment.string(), data, &error)) << error;
+    ResetMeniscusSearches();
+    ResetFlowGeometry();
 }
 
 }  // namespace
