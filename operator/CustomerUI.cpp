@@ -960,6 +960,44 @@ void CustomerUI::StartScriptTimer(uint32_t durationMs, bool countDown) {
     SetTimer(kTimerScript, 1000);
 }
 
+void CustomerUI::StopScriptTimer() {
+    KillTimer(kTimerScript);
+    {
+        std::lock_guard<std::mutex> lock(m_csTimer);
+        m_timer.m_nTimerDurationMs = 0;
+        m_timer.m_nTimerStartMs = 0;
+    }
+    Invalidate(&m_rcTimer, true);
+}
+
+void CustomerUI::ContinueScriptTimer() {
+    KillTimer(kTimerScript);
+    {
+        std::lock_guard<std::mutex> lock(m_csTimer);
+        m_timer.m_nTimerDurationMs = m_timer.m_nSavedTimerDurationMs;
+        m_timer.m_nTimerStartMs = m_timer.m_nSavedTimerStartMs;
+        m_timer.m_bTimerCountDown = m_timer.m_bSavedTimerCountDown;
+    }
+    SetTimer(kTimerScript, 1000);
+}
+
+void CustomerUI::GetTimerInfo(int32_t* remainingSec, int32_t* elapsedSec) const {
+    int64_t elapsed = 0;
+    uint32_t duration = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_csTimer);
+        elapsed = SystemTimeMs() - m_timer.m_nTimerStartMs;
+        duration = m_timer.m_nTimerDurationMs;
+    }
+    int32_t remaining = 0, passed = 0;
+    if (elapsed >= 0 && static_cast<int64_t>(duration) >= elapsed) {
+        remaining = static_cast<int32_t>((duration - elapsed) / 1000);
+        passed = static_cast<int32_t>(elapsed / 1000);
+    }
+    if (remainingSec) *remainingSec = remaining;
+    if (elapsedSec) *elapsedSec = passed;
+}
+
 void CustomerUI::OnScriptTimerTick() {
     bool expired = false;
     {

@@ -318,6 +318,13 @@ public:
     static int64_t SystemTimeMs();
     // The script timer (the timer commands): starts or continues it.
     void StartScriptTimer(uint32_t durationMs, bool countDown);
+    // Stops timer 1008 and clears the running timer; the saved copy stays.
+    void StopScriptTimer();
+    // Restores the running timer from the saved copy (the time spent stopped
+    // counts as elapsed) and restarts timer 1008.
+    void ContinueScriptTimer();
+    // Whole seconds remaining and elapsed; both 0 once the duration is exceeded.
+    void GetTimerInfo(int32_t* remainingSec, int32_t* elapsedSec) const;
 
     // --- Content setters (script thread) ----------------------------------
     bool DefineGroupBox(const RECT& rect, COLORREF fill, COLORREF border, int32_t thickness, int32_t radius,

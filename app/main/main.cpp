@@ -27,6 +27,7 @@
 #include "imaging/ImageDoc.h"
 #include "imaging/ui/DocTemplate.h"
 #include "imaging/ui/LivePreview.h"
+#include "operator/CustomerUICommands.h"
 #include "operator/ui/CustomerScreen.h"
 #include "operator/ui/ScriptWindows.h"
 #include "operator/ui/PromptWindows.h"
@@ -137,6 +138,7 @@ int main(int argc, char** argv) {
     InstallScriptHooks();
     InstallScriptWindows(frame.Commands(), &frame);
     InstallCustomerScreen();
+    InstallCustomerUICommands();
     frame.show();
 
     // Without a real instrument the program drives the virtual one.
