@@ -4,4 +4,5 @@ void InstallScriptCommandFamilies(BuiltInHandlerTable& table)
 {
     InstallCaptureLogHeaderCommands(table);
     InstallPromptCommands(table);
+    InstallDispatcherCommands(table);
 }

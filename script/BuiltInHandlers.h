@@ -21,3 +21,4 @@ void InstallScriptCommandFamilies(BuiltInHandlerTable& table);
 // The families.
 void InstallCaptureLogHeaderCommands(BuiltInHandlerTable& table);
 void InstallPromptCommands(BuiltInHandlerTable& table);
+void InstallDispatcherCommands(BuiltInHandlerTable& table);

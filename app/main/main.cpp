@@ -27,6 +27,7 @@
 #include "imaging/ImageDoc.h"
 #include "imaging/ui/DocTemplate.h"
 #include "imaging/ui/LivePreview.h"
+#include "app/ui/ExperimentSettingsDlg.h"
 #include "operator/CustomerUICommands.h"
 #include "operator/ui/CustomerScreen.h"
 #include "operator/ui/ScriptWindows.h"
@@ -35,6 +36,7 @@
 #include "platform/UiBridge.h"
 #include "platform/ui/QtUiBridge.h"
 #include "platform/ui/TerminationSignals.h"
+#include "script/DispatcherCommands.h"
 #include "script/Script.h"
 #include "sim/VirtualInstrumentSession.h"
 #include "support/AppLogs.h"
@@ -139,6 +141,9 @@ int main(int argc, char** argv) {
     InstallScriptWindows(frame.Commands(), &frame);
     InstallCustomerScreen();
     InstallCustomerUICommands();
+    SetExperimentSettingsWindow([&frame] {
+        platform::RunOnUiThread([&frame] { ExperimentSettingsDlg(&frame).DoModal(); });
+    });
     frame.show();
 
     // Without a real instrument the program drives the virtual one.
@@ -188,6 +193,7 @@ int main(int argc, char** argv) {
     }
     discovery.join();
     SetFrameHooks({});
+    SetExperimentSettingsWindow(nullptr);
     theApp.ExitInstance();
     theApp.m_pMainWnd = nullptr;
     return result;
