@@ -11,6 +11,8 @@
 #include "imaging/ExperimentFolders.h"
 #include "imaging/LiveView.h"
 #include "operator/CustomerUI.h"
+#include "platform/Time.h"
+#include "platform/UiBridge.h"
 #include "script/ArgumentReaders.h"
 #include "script/BuiltInFunctions.h"
 #include "script/Script.h"
@@ -68,6 +70,7 @@ enum : int32_t {
     kPromptForInputChecks = 180,
     kSetCheckboxInput = 181,
     kGetCheckBoxState = 182,
+    kStopLiveImageCapture = 146,
     kSetupResumeExperiment = 185,
     kGetAdminModeStatus = 186,
     kSetTitle = 188,
@@ -81,6 +84,8 @@ enum : int32_t {
     kAllowAdjustSplitFlowLine = 208,
 };
 
+// The main window's command that stops live capture.
+constexpr int kCloseLivePreviewCommand = 32861;
 constexpr int kMaxActionLines = 16;
 constexpr int kMaxActionLineLength = 100;
 constexpr int kLongestHide = 3600;
@@ -813,6 +818,20 @@ bool ClearWorkflowLiveImageIntervals(const char* text, Variables& variables, boo
     return true;
 }
 
+// Either instance may stop live capture; the run screen notes when it was asked.
+bool StopLiveImageCapture(const char* text, Variables& variables, bool check_only, CString& error) {
+    Arguments args(text, variables, error);
+    if (!args.Empty()) return false;
+    if (check_only) return true;
+    if (g_CustomerUI.WindowExists() && g_CustomerUI.IsVisible()) {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        g_CustomerUI.m_ftLiveStopRequest = platform::SystemTimeToFileTime100ns(now);
+    }
+    platform::PostCommand(kCloseLivePreviewCommand);
+    return true;
+}
+
 }  // namespace
 
 void InstallCustomerUICommands() {
@@ -882,4 +901,5 @@ void InstallCustomerUICommands() {
     SetBuiltInMemberHandler(kSetupResumeExperiment, &SetupResumeExperiment);
     SetBuiltInFunctionHandler(kSetWorkflowLiveImageIntervalByImageType, &SetWorkflowLiveImageIntervalByImageType);
     SetBuiltInFunctionHandler(kClearWorkflowLiveImageIntervals, &ClearWorkflowLiveImageIntervals);
+    SetBuiltInFunctionHandler(kStopLiveImageCapture, &StopLiveImageCapture);
 }

@@ -381,6 +381,18 @@ TEST_F(CustomerUICommandsTest, ErrorMessageWaitsForTheDeferredTimer) {
     EXPECT_EQ(g_CustomerUI.Timers().Period(kTimerMessage), 500u);
 }
 
+TEST_F(CustomerUICommandsTest, StopLiveImageCaptureNotesTheTimeOnAVisibleScreen) {
+    g_CustomerUI.m_ftLiveStopRequest = 0;
+    bridge.Clear();
+    EXPECT_EQ(Call("StopLiveImageCapture();", false, 0), "");
+    EXPECT_EQ(g_CustomerUI.m_ftLiveStopRequest.load(), 0u);
+    g_CustomerUI.ShowWindow(true);
+    EXPECT_EQ(Call("StopLiveImageCapture();", false, 1), "");
+    EXPECT_NE(g_CustomerUI.m_ftLiveStopRequest.load(), 0u);
+    EXPECT_EQ(bridge.PostedCommands(), (std::vector<int>{32861, 32861}));
+    g_CustomerUI.ShowWindow(false);
+}
+
 TEST_F(CustomerUICommandsTest, AWaitingScreenGivenALiteralShowsItsStateAndStoresNothing) {
     std::string result;
     std::thread script([&] { result = Call("CustomerUI_PromptInfo(\"literal\");"); });
