@@ -804,6 +804,23 @@ int CustomerUI::ActiveIntensityControl() const {
 // ---------------------------------------------------------------------------
 // Timers
 
+void CustomerUI::ChooseInitialLiveImageType() {
+    if (m_nLiveImageType.load() != -1) return;
+    ToolbarAccess toolbar;
+    {
+        std::lock_guard<std::mutex> lock(m_csWindow);
+        toolbar = m_toolbar;
+    }
+    const int index = toolbar.getImageTypeIndex ? toolbar.getImageTypeIndex() : 0;
+    m_nLiveImageType = index;
+    if (index < 0 || index > 2) return;
+    {
+        std::lock_guard<std::mutex> lock(m_csContent);
+        for (int k = 0; k < 3; ++k) m_controls[IDC_RADIO1 + k].checked = k == index;
+    }
+    ControlsChanged();
+}
+
 uint64_t CustomerUI::NowMs() const {
     return static_cast<uint64_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(platform::GetClock().Now().time_since_epoch()).count());

@@ -376,6 +376,9 @@ public:
     std::array<Tovanix::IntensityControl, 3> m_IntensityControls;
     // The intensity control of the checked radio (0..2).
     int ActiveIntensityControl() const;
+    // On the video screen, before any image type was chosen: takes the one
+    // the main window's toolbar shows (0 without a toolbar) and checks its radio.
+    void ChooseInitialLiveImageType();
 
     const int32_t m_nMaxInputIndex = 5;
     const int32_t m_nBottomMargin = 40;

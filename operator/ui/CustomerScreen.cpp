@@ -314,8 +314,9 @@ void CustomerScreen::Paint(QPainter& painter, const QRect& updateRect) {
     painter.setPen(ToQColor(snapshot.content.m_crText));
     PaintFrame(painter, snapshot, updateRect);
     // The painters of the single screens draw their own content; every
-    // screen ends with its shared elements.
-    PaintSharedElements(painter, snapshot, updateRect);
+    // screen that draws ends with its shared elements.
+    if (PaintState(painter, snapshot, updateRect)) PaintSharedElements(painter, snapshot, updateRect);
+    if (snapshot.state == kStateShowVideo) PaintVideoAfterShared(painter, updateRect);
     if (snapshot.state >= 0 && snapshot.state < kNumberOfStates) m_ui.SetPaintedState(snapshot.state);
 }
 

@@ -14,10 +14,13 @@
 #include <QImage>
 #include <QWidget>
 
+#include <array>
 #include <map>
+#include <string>
 #include <memory>
 
 #include "operator/CustomerUI.h"
+#include "operator/CustomerUIScreens.h"
 
 class QPainter;
 class QTimer;
@@ -75,6 +78,30 @@ private:
     bool ChooseExperimentSettingsFile(std::string* path) override;
 
     void CreateControls();
+    // The painters of the single screens (CustomerScreenPainters.cpp). Each
+    // returns false when its screen draws nothing beyond the frame.
+    bool PaintState(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot, const QRect& updateRect);
+    bool PaintLogin(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot);
+    bool PaintSelectAction(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot);
+    bool PaintPromptInsertFlowcell(QPainter& painter, const QRect& updateRect);
+    bool PaintPipetteSample(QPainter& painter, const QRect& updateRect);
+    bool PaintForm(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot, const QRect& updateRect);
+    bool PaintPromptInfo(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot, const QRect& updateRect);
+    bool PaintShowVideo(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot, const QRect& updateRect);
+    void LayoutExposurePanel();
+    void DrawExposureUnits(QPainter& painter, const QRect& updateRect);
+    // The "OFF" boxes and the histogram, drawn after the arrows and timer box.
+    void PaintVideoAfterShared(QPainter& painter, const QRect& updateRect);
+    bool PaintPromptForImageChecks(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot,
+                                   const QRect& updateRect);
+    bool PaintPromptForFusedImageVerification(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot,
+                                              const QRect& updateRect);
+    bool PaintPromptForMontageReport(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot,
+                                     const QRect& updateRect);
+    // A picture file scaled into the rectangle (bilinear) when it meets the
+    // area being repainted; a missing or unreadable file draws nothing.
+    void DrawPicture(QPainter& painter, const std::string& path, const RECT& rect, const QRect& updateRect);
+    void DrawPlaced(QPainter& painter, const customer_ui::PlacedText& text);
     void Paint(QPainter& painter, const QRect& updateRect);
     void PaintFrame(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot, const QRect& updateRect);
     void PaintSharedElements(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot,
@@ -90,6 +117,10 @@ private:
     std::map<int, QWidget*> m_controls;
     QTimer* m_timer = nullptr;
     COLORREF m_controlBackground = 0;
+    // The video screen's panel, laid out once, and the last live picture.
+    std::array<std::string, 3> m_imageTypeNames;
+    customer_ui::ExposurePanelLayout m_exposurePanel;
+    QImage m_imgVideo;
 };
 
 // The program's run screen: created hidden on first use, installed into the
