@@ -29,6 +29,7 @@
 #include "imaging/ui/LivePreview.h"
 #include "app/ui/ExperimentSettingsDlg.h"
 #include "operator/CustomerUICommands.h"
+#include "operator/ui/CUIScriptsDlg.h"
 #include "operator/ui/CustomerScreen.h"
 #include "operator/ui/ScriptWindows.h"
 #include "operator/ui/PromptWindows.h"
@@ -139,6 +140,7 @@ int main(int argc, char** argv) {
     const auto operatorPromptWindows = InstallOperatorPromptWindows(frame.Commands(), &frame);
     InstallScriptHooks();
     InstallScriptWindows(frame.Commands(), &frame);
+    InstallCustomerScriptChooser(frame.Commands(), &frame);
     InstallCustomerScreen();
     InstallCustomerUICommands();
     SetExperimentSettingsWindow([&frame] {
