@@ -11,6 +11,7 @@
 #include "imaging/ExperimentFolders.h"
 #include "imaging/LiveView.h"
 #include "operator/CustomerUI.h"
+#include "operator/CustomerUICommandFrame.h"
 #include "platform/Time.h"
 #include "platform/UiBridge.h"
 #include "script/ArgumentReaders.h"
@@ -90,55 +91,7 @@ constexpr int kMaxActionLines = 16;
 constexpr int kMaxActionLineLength = 100;
 constexpr int kLongestHide = 3600;
 
-using Variables = std::vector<Variable>;
-
-// The instance check that every screen command makes first, in both passes.
-bool RequireCustomerInstance(const Script& script, int32_t index, CString& error) {
-    if (script.handle == 1) return true;
-    // This command's own name is spelt differently in its message.
-    const std::string name = index == kGetCheckBoxState ? "CustomerUI_GetCheckboxState" : BuiltInFunctionName(index);
-    error.Format("%s() may only be called from the CustomerUI instance of the interpreter.",
-                 ("Script::" + name).c_str());
-    return false;
-}
-
-// The argument list of one call, read parameter by parameter, numbered from 1.
-class Arguments {
-public:
-    Arguments(const char* text, Variables& variables, CString& error)
-        : m_cursor(text), m_variables(variables), m_error(error) {}
-
-    bool Open() { return OpenArgumentList(m_cursor, m_error); }
-    bool Empty() { return ParseEmptyArgumentList(m_cursor, m_error); }
-    bool Ended() const { return ArgumentListEnded(m_cursor); }
-
-    bool String(std::string& value, Variable** found = nullptr) {
-        Tovanix::String text;
-        if (!ReadStringParameter(++m_number, m_cursor, text, m_error, &m_variables, found)) return false;
-        value = text.c_str();
-        return true;
-    }
-    bool Int(int& value, Variable** found = nullptr) {
-        return ReadIntParameter(++m_number, m_cursor, value, m_error, &m_variables, found);
-    }
-    bool Double(double& value, Variable** found = nullptr) {
-        return ReadDoubleParameter(++m_number, m_cursor, value, m_error, &m_variables, found);
-    }
-    int Number() const { return m_number; }
-
-private:
-    const char* m_cursor;
-    Variables& m_variables;
-    CString& m_error;
-    int m_number = 0;
-};
-
-void StoreString(Variable* variable, const std::string& text) {
-    if (variable && variable->type == kVariableString) variable->sValue = text.c_str();
-}
-void StoreInt(Variable* variable, int32_t value) {
-    if (variable && variable->type == kVariableInt) variable->iValue = value;
-}
+using namespace customer_ui_commands;
 
 bool InByteRange(int value) { return value >= 0 && value <= 255; }
 
@@ -168,11 +121,7 @@ bool WaitingScreen(Script& script, const char* text, Variables& variables, bool 
     Variable* result = nullptr;
     if (!args.Open() || !args.String(ignored, &result)) return false;
     if (check_only) return true;
-    CString stateError;
-    g_CustomerUI.SetState(StateOfWaitingCommand(Index), stateError);
-    CString eventName;
-    g_CustomerUI.WaitForEvent(&eventName);
-    StoreString(result, eventName.GetString());
+    StoreString(result, ShowStateAndWait(StateOfWaitingCommand(Index)));
     return true;
 }
 
@@ -902,4 +851,5 @@ void InstallCustomerUICommands() {
     SetBuiltInFunctionHandler(kSetWorkflowLiveImageIntervalByImageType, &SetWorkflowLiveImageIntervalByImageType);
     SetBuiltInFunctionHandler(kClearWorkflowLiveImageIntervals, &ClearWorkflowLiveImageIntervals);
     SetBuiltInFunctionHandler(kStopLiveImageCapture, &StopLiveImageCapture);
+    InstallCustomerUIExperimentCommands();
 }

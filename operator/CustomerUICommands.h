@@ -16,3 +16,7 @@
 // Installs the handlers into the script's command table; call once at
 // start-up, before the first script runs (idempotent).
 void InstallCustomerUICommands();
+
+// The experiment and analysis commands among them (CustomerUIExperimentCommands.cpp);
+// InstallCustomerUICommands installs them too.
+void InstallCustomerUIExperimentCommands();

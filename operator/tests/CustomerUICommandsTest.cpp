@@ -8,7 +8,7 @@
 #include "app/FlowSplit.h"
 #include "imaging/LiveView.h"
 #include "operator/CustomerUICommands.h"
-#include "operator/tests/CustomerUITestSupport.h"
+#include "operator/tests/CustomerUICommandsTestSupport.h"
 #include "script/BuiltInFunctions.h"
 #include "script/LineForms.h"
 #include "script/Script.h"
@@ -16,83 +16,9 @@
 namespace {
 
 using namespace customer_ui;
-using customer_ui_testing::CustomerUIFixture;
 
-// Polls a condition on the real clock; generous, as a loaded machine is slow.
-template <class Condition>
-bool WaitUntil(Condition condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
-class CustomerUICommandsTest : public CustomerUIFixture {
-protected:
-    void SetUp() override {
-        CustomerUIFixture::SetUp();
-        BuildBuiltInFunctionTable();
-        InstallCustomerUICommands();
-        g_CustomerUI.ResetForNewScript();
-        g_CustomerUI.AttachWindow(&window, &metrics);
-        g_CustomerUI.OnInitDialog(1920, 1080, 30);
-        ResetFlowSplit();
-        g_CustomerUIBackgroundColor = kDefaultBackground;
-        theApp.m_bAdminMode = false;
-    }
-    void TearDown() override {
-        g_CustomerUI.ResetForNewScript();
-        for (int id : {kTimerScript, kTimerShowNext, kTimerShowBack, kTimerDeferredMessage, kTimerRepaint})
-            g_CustomerUI.KillTimer(id);
-        g_CustomerUI.AttachWindow(nullptr, nullptr);
-        ResetFlowSplit();
-        theApp.m_bAdminMode = false;
-        CustomerUIFixture::TearDown();
-    }
-
-    // Runs one "Name(arguments);" line as the check pass (check) or the run
-    // does, in the given interpreter instance; "" on success, else the error.
-    std::string Call(const std::string& line, bool check = false, int handle = 1) {
-        Tovanix::String name, arguments;
-        if (!SplitFunctionCall(Tovanix::String(line.c_str()), name, arguments)) return "not a call";
-        const int found = FindBuiltInFunction(name.c_str());
-        if (found < 0) return "no such command";
-        Script script(handle);
-        CString error;
-        const bool ok = script.ExecuteBuiltInFunction(g_BuiltInFunctions[static_cast<size_t>(found)].index,
-                                                      arguments.c_str(), variables, check, error);
-        return ok ? std::string() : (error.IsEmpty() ? std::string("failed") : error.str());
-    }
-    // Runs the check pass and then the run, as a script line does.
-    std::string Both(const std::string& line) {
-        const std::string checked = Call(line, true);
-        return checked.empty() ? Call(line, false) : "check: " + checked;
-    }
-
-    void Declare(const std::string& type, const std::string& name) {
-        Variable v;
-        v.type = type == "int" ? kVariableInt : type == "double" ? kVariableDouble : kVariableString;
-        v.name = name.c_str();
-        variables.push_back(v);
-    }
-    Variable& Var(const std::string& name) {
-        for (Variable& v : variables)
-            if (name == v.name.c_str()) return v;
-        throw std::runtime_error("no variable " + name);
-    }
-
-    // Moves the clock on and runs the run screen's due timers.
-    void Elapse(int ms, int stepMs = 10) {
-        for (int t = 0; t < ms; t += stepMs) {
-            clock.Advance(std::chrono::milliseconds(stepMs));
-            g_CustomerUI.RunDueTimers();
-        }
-    }
-
-    std::vector<Variable> variables;
-};
+using customer_ui_testing::CustomerUICommandsTest;
+using customer_ui_testing::WaitUntil;
 
 TEST_F(CustomerUICommandsTest, ScreenCommandsRefuseTheConsoleInstanceAlreadyInTheCheckPass) {
     const std::vector<std::pair<std::string, std::string>> cases = {
