@@ -19,6 +19,7 @@
 #include <string>
 #include <memory>
 
+#include "imaging/RenderList.h"
 #include "operator/CustomerUI.h"
 #include "operator/CustomerUIScreens.h"
 
@@ -40,7 +41,7 @@ private:
 // A font of the family whose line is at most `height` pixels high.
 QFont FontOfHeight(const QString& family, int height);
 
-class CustomerScreen : public QWidget, private customer_ui::CustomerUIWindow {
+class CustomerScreen : public QWidget, private customer_ui::CustomerUIWindow, private RenderTarget {
     Q_OBJECT
 public:
     // The screen paints `ui` (the program's g_CustomerUI unless a test gives
@@ -54,6 +55,10 @@ public:
     QImage Render();
     // Brings the child controls in step with the logic's description now.
     void SyncControls();
+    // The handle the render thread draws live pictures for.
+    HWND RenderTargetHandle() const { return m_renderTarget; }
+    // The live picture shown in the video panel (null before the first).
+    const QImage& VideoPicture() const { return m_imgVideo; }
 
     // Drawing helpers of the screens' painters.
     // The text lines, centred from `topFraction` of the height; the number
@@ -76,6 +81,8 @@ private:
     void ControlsChanged() override;
     void SetSizingCursor() override;
     bool ChooseExperimentSettingsFile(std::string* path) override;
+    // RenderTarget, on the render thread: queues the finished picture.
+    void PresentPicture(const cv::Mat& picture) override;
 
     void CreateControls();
     // The painters of the single screens (CustomerScreenPainters.cpp). Each
@@ -121,6 +128,7 @@ private:
     std::array<std::string, 3> m_imageTypeNames;
     customer_ui::ExposurePanelLayout m_exposurePanel;
     QImage m_imgVideo;
+    HWND m_renderTarget = 0;
 };
 
 // The program's run screen: created hidden on first use, installed into the

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 
 #include <cstdlib>
@@ -14,6 +15,9 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
+#include "imaging/RenderList.h"
+#include "imaging/RenderOverlays.h"
+#include "imaging/ui/RenderImage.h"
 #include "operator/CustomerScreenPictures.h"
 #include "operator/tests/CustomerUITestSupport.h"
 #include "operator/ui/CustomerScreen.h"
@@ -197,6 +201,53 @@ TEST_F(CustomerScreenPaintersTest, VideoScreenPanelPerVariant) {
     const QImage hidden = screen->Render();
     const RECT box = ui->Snapshot().content.m_rcSplitPercent;
     EXPECT_EQ(CountNot(hidden, QRect(box.left, box.top, box.right - box.left, box.bottom - box.top), Background()), 0);
+}
+
+TEST_F(CustomerScreenPaintersTest, TheRenderThreadsPictureReachesTheVideoPanel) {
+    Enter(kStateShowVideo);
+    ui->EditContent([](CustomerUIContent& c) {
+        c.m_dZoomLeft = 0.5;  // the right half of the image: its bright part
+    });
+    RunScreenRenderHooks hooks;
+    hooks.isVisible = [] { return true; };
+    hooks.activeIntensityControl = [this] { return &ui->m_IntensityControls[0]; };
+    hooks.invalidate = [](const RECT&) {};
+    hooks.updateFlowSplitText = [](bool) {};
+    hooks.videoTarget = [this](uintptr_t* window, RECT* panel, double zoom[4]) {
+        *window = screen->RenderTargetHandle();
+        *panel = ui->GetVideoRect();
+        const CustomerUIContent c = ui->Snapshot().content;
+        zoom[0] = c.m_dZoomLeft;
+        zoom[1] = c.m_dZoomRight;
+        zoom[2] = c.m_dZoomTop;
+        zoom[3] = c.m_dZoomBottom;
+        return true;
+    };
+    SetRunScreenRenderHooks(hooks);
+    SetRenderImageFunction(RenderRequestIntoPicture);
+
+    // A request of an image view, drawn on this thread as the render thread would.
+    auto* request = new RenderRequest();
+    request->m_pImage = new cv::Mat(200, 400, CV_16UC1, cv::Scalar(0));
+    (*request->m_pImage)(cv::Rect(200, 0, 200, 200)).setTo(cv::Scalar(60000));
+    request->m_nDisplayMin = 0;
+    request->m_nDisplayMax = 65535;
+    ServeRenderRequest(request);
+    const bool arrived = [&] {
+        for (int i = 0; i < 3000 && screen->VideoPicture().isNull(); ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return !screen->VideoPicture().isNull();
+    }();
+    SetRunScreenRenderHooks({});
+    ASSERT_TRUE(arrived);
+    const QImage image = Shot("state07_video_live");
+    const RECT panel = ui->GetVideoRect();
+    const int y = (panel.top + panel.bottom) / 2;
+    const QColor centre = image.pixelColor((panel.left + panel.right) / 2, y);
+    EXPECT_NE(centre, Background());
+    // Only the bright half of the image is in the panel: it is even.
+    EXPECT_EQ(image.pixelColor(panel.left + 20, y), image.pixelColor(panel.right - 20, y));
+    EXPECT_GT(centre.red(), 100);
 }
 
 TEST_F(CustomerScreenPaintersTest, VideoScreenLiteVariantOffersOneImageType) {
