@@ -8,6 +8,7 @@
 
 #include "app/VelloraApp.h"
 #include "imaging/ImageView.h"
+#include "imaging/RenderOverlays.h"
 #include "support/AppLogs.h"
 
 namespace {
@@ -164,7 +165,31 @@ RenderRequest* TakeRenderListHead() {
     return head;
 }
 
+namespace {
+
+// While the run screen shows live video, every request is drawn into its
+// video panel instead of its own view.
+void RedirectToRunScreen(RenderRequest& request) {
+    const RunScreenRenderHooks hooks = GetRunScreenRenderHooks();
+    uintptr_t window = 0;
+    RECT panel;
+    double zoom[4] = {0.0, 1.0, 0.0, 1.0};
+    if (!hooks.videoTarget || !hooks.videoTarget(&window, &panel, zoom)) {
+        return;
+    }
+    request.m_hWnd = window;
+    request.m_rcTarget = panel;
+    request.m_dViewLeft = zoom[0];
+    request.m_dViewRight = zoom[1];
+    request.m_dViewTop = zoom[2];
+    request.m_dViewBottom = zoom[3];
+    request.m_bResample = true;
+}
+
+}  // namespace
+
 void ServeRenderRequest(RenderRequest* request) {
+    RedirectToRunScreen(*request);
     const char* reason = "Image is not displayed due to invalid window handle";
     if (!IsWindow(request->m_hWnd)) {
         LogErrAndInfo(kLogSource, __LINE__, reason);

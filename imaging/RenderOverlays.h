@@ -169,6 +169,11 @@ struct RunScreenRenderHooks {
     // CustomerUI::UpdateFlowSplitText, called after every drawing while the
     // run screen's window exists.
     std::function<void(bool redraw)> updateFlowSplitText;
+    // While the run screen shows its live video screen: the window every
+    // render request is drawn into instead of its own view, the video panel
+    // and the part of the image shown there (left, right, top, bottom as
+    // fractions). False while requests go to their own views.
+    std::function<bool(uintptr_t* window, RECT* panel, double zoom[4])> videoTarget;
 };
 void SetRunScreenRenderHooks(RunScreenRenderHooks hooks);
 RunScreenRenderHooks GetRunScreenRenderHooks();

@@ -812,6 +812,23 @@ int CustomerUI::ActiveIntensityControl() const {
 // ---------------------------------------------------------------------------
 // Timers
 
+void CustomerUI::ChooseInitialLiveImageType() {
+    if (m_nLiveImageType.load() != -1) return;
+    ToolbarAccess toolbar;
+    {
+        std::lock_guard<std::mutex> lock(m_csWindow);
+        toolbar = m_toolbar;
+    }
+    const int index = toolbar.getImageTypeIndex ? toolbar.getImageTypeIndex() : 0;
+    m_nLiveImageType = index;
+    if (index < 0 || index > 2) return;
+    {
+        std::lock_guard<std::mutex> lock(m_csContent);
+        for (int k = 0; k < 3; ++k) m_controls[IDC_RADIO1 + k].checked = k == index;
+    }
+    ControlsChanged();
+}
+
 uint64_t CustomerUI::NowMs() const {
     return static_cast<uint64_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(platform::GetClock().Now().time_since_epoch()).count());
@@ -966,6 +983,44 @@ void CustomerUI::StartScriptTimer(uint32_t durationMs, bool countDown) {
         m_timer.m_bSavedTimerCountDown = countDown;
     }
     SetTimer(kTimerScript, 1000);
+}
+
+void CustomerUI::StopScriptTimer() {
+    KillTimer(kTimerScript);
+    {
+        std::lock_guard<std::mutex> lock(m_csTimer);
+        m_timer.m_nTimerDurationMs = 0;
+        m_timer.m_nTimerStartMs = 0;
+    }
+    Invalidate(&m_rcTimer, true);
+}
+
+void CustomerUI::ContinueScriptTimer() {
+    KillTimer(kTimerScript);
+    {
+        std::lock_guard<std::mutex> lock(m_csTimer);
+        m_timer.m_nTimerDurationMs = m_timer.m_nSavedTimerDurationMs;
+        m_timer.m_nTimerStartMs = m_timer.m_nSavedTimerStartMs;
+        m_timer.m_bTimerCountDown = m_timer.m_bSavedTimerCountDown;
+    }
+    SetTimer(kTimerScript, 1000);
+}
+
+void CustomerUI::GetTimerInfo(int32_t* remainingSec, int32_t* elapsedSec) const {
+    int64_t elapsed = 0;
+    uint32_t duration = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_csTimer);
+        elapsed = SystemTimeMs() - m_timer.m_nTimerStartMs;
+        duration = m_timer.m_nTimerDurationMs;
+    }
+    int32_t remaining = 0, passed = 0;
+    if (elapsed >= 0 && static_cast<int64_t>(duration) >= elapsed) {
+        remaining = static_cast<int32_t>((duration - elapsed) / 1000);
+        passed = static_cast<int32_t>(elapsed / 1000);
+    }
+    if (remainingSec) *remainingSec = remaining;
+    if (elapsedSec) *elapsedSec = passed;
 }
 
 void CustomerUI::OnScriptTimerTick() {

@@ -321,6 +321,13 @@ public:
     static int64_t SystemTimeMs();
     // The script timer (the timer commands): starts or continues it.
     void StartScriptTimer(uint32_t durationMs, bool countDown);
+    // Stops timer 1008 and clears the running timer; the saved copy stays.
+    void StopScriptTimer();
+    // Restores the running timer from the saved copy (the time spent stopped
+    // counts as elapsed) and restarts timer 1008.
+    void ContinueScriptTimer();
+    // Whole seconds remaining and elapsed; both 0 once the duration is exceeded.
+    void GetTimerInfo(int32_t* remainingSec, int32_t* elapsedSec) const;
 
     // --- Content setters (script thread) ----------------------------------
     bool DefineGroupBox(const RECT& rect, COLORREF fill, COLORREF border, int32_t thickness, int32_t radius,
@@ -372,6 +379,9 @@ public:
     std::array<Tovanix::IntensityControl, 3> m_IntensityControls;
     // The intensity control of the checked radio (0..2).
     int ActiveIntensityControl() const;
+    // On the video screen, before any image type was chosen: takes the one
+    // the main window's toolbar shows (0 without a toolbar) and checks its radio.
+    void ChooseInitialLiveImageType();
 
     const int32_t m_nMaxInputIndex = 5;
     const int32_t m_nBottomMargin = 40;

@@ -51,10 +51,14 @@ std::string ScriptsFolder() { return JoinFolder(theApp.m_strDataRoot.str(), "Scr
 
 std::string ScriptPath(const std::string& fileName) { return JoinFolder(ScriptsFolder(), fileName); }
 
-std::vector<std::string> ListScripts() {
+std::string CustomerScriptsFolder() { return JoinFolder(theApp.m_strCustomerUIDir.c_str(), "Scripts"); }
+
+std::vector<std::string> ListScripts() { return ListScripts(ScriptsFolder()); }
+
+std::vector<std::string> ListScripts(const std::string& folder) {
     std::vector<std::string> names;
     std::error_code ec;
-    for (std::filesystem::directory_iterator it(ScriptsFolder(), ec), end; !ec && it != end; it.increment(ec)) {
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (HasScriptExtension(name) && it->is_regular_file(ec)) names.push_back(name);
     }
@@ -64,16 +68,20 @@ std::vector<std::string> ListScripts() {
 }
 
 bool PrepareScriptForEdit(const std::string& selectedName, std::string* path, std::string* error) {
-    const std::string folder = ScriptsFolder();
+    return PrepareScriptForEdit(ScriptsFolder(), selectedName, path, error);
+}
+
+bool PrepareScriptForEdit(const std::string& folder, const std::string& selectedName, std::string* path,
+                          std::string* error) {
     if (!platform::DirectoryExists(folder) && ::mkdir(folder.c_str(), 0777) != 0) {
         *error = "Unable to create directory: " + folder;
         return false;
     }
     if (!selectedName.empty()) {
-        *path = ScriptPath(selectedName);
+        *path = JoinFolder(folder, selectedName);
         return true;
     }
-    *path = ScriptPath(kNewScriptName);
+    *path = JoinFolder(folder, kNewScriptName);
     // An existing "New.scr" may hold work: it is opened, not replaced.
     if (platform::FileExists(*path)) return true;
     if (!platform::WriteNewFileAtomically(*path, kNewScriptText, std::strlen(kNewScriptText))) {
@@ -89,10 +97,15 @@ std::string WithoutExtension(const std::string& fileName) {
 }
 
 bool rename_script_file(const std::string& oldName, const std::string& newName, std::string* error) {
+    return rename_script_file(ScriptsFolder(), oldName, newName, error);
+}
+
+bool rename_script_file(const std::string& folder, const std::string& oldName, const std::string& newName,
+                        std::string* error) {
     // The list shows ".scr" in any letter case; the file is found the same way.
-    std::string oldPath = ScriptPath(oldName + ".scr");
+    std::string oldPath = JoinFolder(folder, oldName + ".scr");
     if (const std::string existing = platform::FindFileIgnoringCase(oldPath); !existing.empty()) oldPath = existing;
-    const std::string newPath = ScriptPath(newName + ".scr");
+    const std::string newPath = JoinFolder(folder, newName + ".scr");
     if (!platform::FileExists(oldPath)) {
         *error = "rename_script_file () : Script file does not exist: " + oldPath;
         return false;
@@ -105,7 +118,11 @@ bool rename_script_file(const std::string& oldName, const std::string& newName, 
 }
 
 bool DeleteScriptFile(const std::string& fileName, std::string* error) {
-    const std::string path = ScriptPath(fileName);
+    return DeleteScriptFile(ScriptsFolder(), fileName, error);
+}
+
+bool DeleteScriptFile(const std::string& folder, const std::string& fileName, std::string* error) {
+    const std::string path = JoinFolder(folder, fileName);
     if (std::remove(path.c_str()) != 0) {
         *error = "Unable to delete file:\n" + path;
         return false;
@@ -114,12 +131,17 @@ bool DeleteScriptFile(const std::string& fileName, std::string* error) {
 }
 
 bool DuplicateScriptFile(const std::string& fileName, std::string* copyName, std::string* error) {
+    return DuplicateScriptFile(ScriptsFolder(), fileName, copyName, error);
+}
+
+bool DuplicateScriptFile(const std::string& folder, const std::string& fileName, std::string* copyName,
+                         std::string* error) {
     const std::string name = WithoutExtension(fileName);
     for (int i = 1; i <= 99; ++i) {
         const std::string candidate = name + "_" + std::to_string(i) + ".scr";
-        if (platform::FileExists(ScriptPath(candidate))) continue;
-        const std::string source = ScriptPath(fileName);
-        const std::string target = ScriptPath(candidate);
+        if (platform::FileExists(JoinFolder(folder, candidate))) continue;
+        const std::string source = JoinFolder(folder, fileName);
+        const std::string target = JoinFolder(folder, candidate);
         if (!platform::CopyFileAtomically(source, target, false)) {
             *error = "Problem trying to copy file: " + source + " -> " + target;
             return false;

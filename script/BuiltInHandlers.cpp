@@ -14,4 +14,5 @@ void InstallScriptCommandFamilies(BuiltInHandlerTable& table)
     InstallMfgTestCommands(table);
     InstallPumpCommands(table);
     InstallExperimentCommands(table);
+    InstallDispatcherCommands(table);
 }

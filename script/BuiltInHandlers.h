@@ -31,3 +31,4 @@ void InstallROICommands(BuiltInHandlerTable& table);
 void InstallMfgTestCommands(BuiltInHandlerTable& table);
 void InstallPumpCommands(BuiltInHandlerTable& table);
 void InstallExperimentCommands(BuiltInHandlerTable& table);
+void InstallDispatcherCommands(BuiltInHandlerTable& table);

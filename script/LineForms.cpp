@@ -105,7 +105,8 @@ bool SplitFunctionCall(const Tovanix::String& line, Tovanix::String& name, Tovan
     if (!ReadName(p, identifier))
         return false;
     p = SkipBlanks(p);
-    if (*p != '(')
+    // "ResetDIO;" has always been accepted without its parentheses.
+    if (*p != '(' && !(identifier == "ResetDIO" && *p == ';'))
         return false;
     name = identifier.c_str();
     arguments = p;

@@ -23,7 +23,8 @@ bool IsBreakStatement(const char* line);
 bool IsReturnStatement(const char* line);
 
 // True when the line starts with a name followed (after blanks) by "("; the
-// argument text is then everything from the "(" on.
+// argument text is then everything from the "(" on. "ResetDIO" followed by
+// ";" is a call too (its text from the ";" on), as scripts have written it so.
 bool SplitFunctionCall(const Tovanix::String& line, Tovanix::String& name, Tovanix::String& arguments);
 
 // True for a well-formed "if (...)" or "while (...)" line; result is its

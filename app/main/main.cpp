@@ -26,12 +26,16 @@
 #include "imaging/ui/DocTemplate.h"
 #include "imaging/ui/ImageViewCommands.h"
 #include "imaging/ui/LivePreview.h"
+#include "app/ui/ExperimentSettingsDlg.h"
+#include "operator/CustomerUICommands.h"
+#include "operator/ui/CUIScriptsDlg.h"
 #include "operator/ui/CustomerScreen.h"
 #include "operator/ui/ScriptWindows.h"
 #include "operator/ui/PromptWindows.h"
 #include "platform/UiBridge.h"
 #include "platform/ui/QtUiBridge.h"
 #include "platform/ui/TerminationSignals.h"
+#include "script/DispatcherCommands.h"
 #include "script/Script.h"
 #include "tools/ui/ToolWindows.h"
 #include "sim/VirtualInstrumentSession.h"
@@ -119,6 +123,11 @@ int main(int argc, char** argv) {
         operatorPromptWindows = InstallOperatorPromptWindows(frame->Commands(), frame.get());
         InstallScriptHooks();
         InstallScriptWindows(frame->Commands(), frame.get());
+        InstallCustomerScriptChooser(frame->Commands(), frame.get());
+        InstallCustomerUICommands();
+        SetExperimentSettingsWindow([window = frame.get()] {
+            platform::RunOnUiThread([window] { ExperimentSettingsDlg(window).DoModal(); });
+        });
         InstallToolWindows(frame->Commands(), frame.get());
         frame->show();
         frame->statusBar()->showMessage("Starting...");
@@ -148,6 +157,7 @@ int main(int argc, char** argv) {
     SetFrameHooks({});
     applicationWindows.reset();
     installedImageDocTemplate.reset();
+    SetExperimentSettingsWindow(nullptr);
     theApp.ExitInstance();
     theApp.m_pMainWnd = nullptr;
     return result;

@@ -19,6 +19,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <opencv2/core.hpp>
+
 #include "app/FrameHooks.h"
 #include "app/VelloraApp.h"
 #include "app/ui/MainFrame.h"
@@ -127,9 +129,26 @@ CustomerScreen::CustomerScreen(CustomerUI& ui, int desktopWidth, int desktopHeig
     connect(m_timer, &QTimer::timeout, this, [this] { m_ui.RunDueTimers(); });
     m_timer->start(10);
     SyncControls();
+    m_renderTarget = RegisterRenderTarget(this);
 }
 
-CustomerScreen::~CustomerScreen() { m_ui.AttachWindow(nullptr, nullptr); }
+CustomerScreen::~CustomerScreen() {
+    UnregisterRenderTarget(m_renderTarget);
+    m_ui.AttachWindow(nullptr, nullptr);
+}
+
+void CustomerScreen::PresentPicture(const cv::Mat& picture) {
+    if (picture.empty() || picture.type() != CV_8UC4) return;
+    // A deep copy: the render thread reuses its picture.
+    const QImage image = QImage(picture.data, picture.cols, picture.rows, static_cast<qsizetype>(picture.step),
+                                QImage::Format_RGB32)
+                             .copy();
+    QMetaObject::invokeMethod(this, [this, image] {
+        m_imgVideo = image;
+        const RECT panel = m_ui.GetVideoRect();
+        update(QRect(panel.left, panel.top, image.width(), image.height()));
+    }, Qt::QueuedConnection);
+}
 
 void CustomerScreen::CreateControls() {
     const QFont& text = m_metrics.FontOf(Font::Text);
@@ -314,8 +333,9 @@ void CustomerScreen::Paint(QPainter& painter, const QRect& updateRect) {
     painter.setPen(ToQColor(snapshot.content.m_crText));
     PaintFrame(painter, snapshot, updateRect);
     // The painters of the single screens draw their own content; every
-    // screen ends with its shared elements.
-    PaintSharedElements(painter, snapshot, updateRect);
+    // screen that draws ends with its shared elements.
+    if (PaintState(painter, snapshot, updateRect)) PaintSharedElements(painter, snapshot, updateRect);
+    if (snapshot.state == kStateShowVideo) PaintVideoAfterShared(painter, updateRect);
     if (snapshot.state >= 0 && snapshot.state < kNumberOfStates) m_ui.SetPaintedState(snapshot.state);
 }
 
@@ -503,6 +523,18 @@ void InstallCustomerScreen() {
     render.invalidate = [](const RECT& area) { g_CustomerUI.Invalidate(&area, true); };
     render.updateFlowSplitText = [](bool redraw) {
         if (g_screen) g_CustomerUI.UpdateFlowSplitText(redraw);
+    };
+    render.videoTarget = [](uintptr_t* window, RECT* panel, double zoom[4]) {
+        CustomerScreen* screen = g_screen;
+        if (!screen || !g_CustomerUI.IsVisible() || g_CustomerUI.GetState() != kStateShowVideo) return false;
+        *window = screen->RenderTargetHandle();
+        *panel = g_CustomerUI.GetVideoRect();
+        const CustomerUIContent c = g_CustomerUI.Snapshot().content;
+        zoom[0] = c.m_dZoomLeft;
+        zoom[1] = c.m_dZoomRight;
+        zoom[2] = c.m_dZoomTop;
+        zoom[3] = c.m_dZoomBottom;
+        return true;
     };
     SetRunScreenRenderHooks(render);
     // The live view tells the video screen which image type it shows.

@@ -14,10 +14,14 @@
 #include <QImage>
 #include <QWidget>
 
+#include <array>
 #include <map>
+#include <string>
 #include <memory>
 
+#include "imaging/RenderList.h"
 #include "operator/CustomerUI.h"
+#include "operator/CustomerUIScreens.h"
 
 class QPainter;
 class QTimer;
@@ -37,7 +41,7 @@ private:
 // A font of the family whose line is at most `height` pixels high.
 QFont FontOfHeight(const QString& family, int height);
 
-class CustomerScreen : public QWidget, private customer_ui::CustomerUIWindow {
+class CustomerScreen : public QWidget, private customer_ui::CustomerUIWindow, private RenderTarget {
     Q_OBJECT
 public:
     // The screen paints `ui` (the program's g_CustomerUI unless a test gives
@@ -51,6 +55,10 @@ public:
     QImage Render();
     // Brings the child controls in step with the logic's description now.
     void SyncControls();
+    // The handle the render thread draws live pictures for.
+    HWND RenderTargetHandle() const { return m_renderTarget; }
+    // The live picture shown in the video panel (null before the first).
+    const QImage& VideoPicture() const { return m_imgVideo; }
 
     // Drawing helpers of the screens' painters.
     // The text lines, centred from `topFraction` of the height; the number
@@ -73,8 +81,34 @@ private:
     void ControlsChanged() override;
     void SetSizingCursor() override;
     bool ChooseExperimentSettingsFile(std::string* path) override;
+    // RenderTarget, on the render thread: queues the finished picture.
+    void PresentPicture(const cv::Mat& picture) override;
 
     void CreateControls();
+    // The painters of the single screens (CustomerScreenPainters.cpp). Each
+    // returns false when its screen draws nothing beyond the frame.
+    bool PaintState(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot, const QRect& updateRect);
+    bool PaintLogin(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot);
+    bool PaintSelectAction(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot);
+    bool PaintPromptInsertFlowcell(QPainter& painter, const QRect& updateRect);
+    bool PaintPipetteSample(QPainter& painter, const QRect& updateRect);
+    bool PaintForm(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot, const QRect& updateRect);
+    bool PaintPromptInfo(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot, const QRect& updateRect);
+    bool PaintShowVideo(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot, const QRect& updateRect);
+    void LayoutExposurePanel();
+    void DrawExposureUnits(QPainter& painter, const QRect& updateRect);
+    // The "OFF" boxes and the histogram, drawn after the arrows and timer box.
+    void PaintVideoAfterShared(QPainter& painter, const QRect& updateRect);
+    bool PaintPromptForImageChecks(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot,
+                                   const QRect& updateRect);
+    bool PaintPromptForFusedImageVerification(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot,
+                                              const QRect& updateRect);
+    bool PaintPromptForMontageReport(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot,
+                                     const QRect& updateRect);
+    // A picture file scaled into the rectangle (bilinear) when it meets the
+    // area being repainted; a missing or unreadable file draws nothing.
+    void DrawPicture(QPainter& painter, const std::string& path, const RECT& rect, const QRect& updateRect);
+    void DrawPlaced(QPainter& painter, const customer_ui::PlacedText& text);
     void Paint(QPainter& painter, const QRect& updateRect);
     void PaintFrame(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot, const QRect& updateRect);
     void PaintSharedElements(QPainter& painter, const customer_ui::CustomerUISnapshot& snapshot,
@@ -90,6 +124,11 @@ private:
     std::map<int, QWidget*> m_controls;
     QTimer* m_timer = nullptr;
     COLORREF m_controlBackground = 0;
+    // The video screen's panel, laid out once, and the last live picture.
+    std::array<std::string, 3> m_imageTypeNames;
+    customer_ui::ExposurePanelLayout m_exposurePanel;
+    QImage m_imgVideo;
+    HWND m_renderTarget = 0;
 };
 
 // The program's run screen: created hidden on first use, installed into the
