@@ -80,7 +80,6 @@ enum : int32_t {
     kSetInputFilename = 192,
     kSetSelectionActionTitle = 193,
     kGetGUISize = 199,
-    kSetWorkflowLiveImageIntervalByImageType = 206,
     kClearWorkflowLiveImageIntervals = 207,
     kAllowAdjustSplitFlowLine = 208,
 };
@@ -739,24 +738,6 @@ bool SetupResumeExperiment(Script& script, const char* text, Variables& variable
     return true;
 }
 
-// Either instance may set the live intervals.
-bool SetWorkflowLiveImageIntervalByImageType(const char* text, Variables& variables, bool check_only,
-                                             CString& error) {
-    Arguments args(text, variables, error);
-    std::string type;
-    int interval = 0;
-    if (!args.Open() || !args.String(type) || !args.Int(interval)) return false;
-    if (check_only) return true;
-    if (interval < 10 || interval > 100000) {
-        error = "CustomerUI_SetWorkflowLiveImageIntervalByImageType () : interval must be between 10ms and 100000ms";
-        return false;
-    }
-    std::lock_guard<std::mutex> lock(g_LiveIntervalLock);
-    g_LiveIntervalByImageType[type] = interval;
-    g_LiveIntervalChanged = true;
-    return true;
-}
-
 bool ClearWorkflowLiveImageIntervals(const char* text, Variables& variables, bool check_only, CString& error) {
     Arguments args(text, variables, error);
     if (!args.Empty()) return false;
@@ -848,7 +829,6 @@ void InstallCustomerUICommands() {
     SetBuiltInMemberHandler(kGetGUISize, &GetGUISize);
 
     SetBuiltInMemberHandler(kSetupResumeExperiment, &SetupResumeExperiment);
-    SetBuiltInFunctionHandler(kSetWorkflowLiveImageIntervalByImageType, &SetWorkflowLiveImageIntervalByImageType);
     SetBuiltInFunctionHandler(kClearWorkflowLiveImageIntervals, &ClearWorkflowLiveImageIntervals);
     SetBuiltInFunctionHandler(kStopLiveImageCapture, &StopLiveImageCapture);
     InstallCustomerUIExperimentCommands();

@@ -43,7 +43,6 @@ enum : int32_t {
     kShowExperimentSettings = 49,
     kIsCameraAvailable = 98,
     kIsTecanPumpAvailable = 105,
-    kMfgTestRemoveAllSymbolsOverVideo = 114,
     kZaberControlPanel = 145,
     kROIHide = 149,
     kROIShow = 150,
@@ -278,26 +277,10 @@ bool ROIDrawProjection(const char* arguments, Variables& variables, bool check_o
     return true;
 }
 
-bool MfgTestRemoveAllSymbolsOverVideo(const char* arguments, Variables&, bool check_only, CString& error) {
-    if (!ReadEmpty(arguments, error)) return false;
-    if (check_only) return true;
-    platform::Semaphore& symbols = MfgTestSymbolsSemaphore();
-    // After a time-out the list stays; the views are redrawn either way.
-    if (symbols.Wait(kMfgTestSymbolsWaitMs)) {
-        g_MfgTestSymbols.clear();
-        symbols.Release();
-    }
-    theApp.InvalidateAllImageViews();
-    return true;
-}
-
 // Acts in the check pass as well, so a checked script already ends the
 // rotation-corrected display.
 bool EndDisplayRotationCorrectedImages(const char*, Variables&, bool, CString&) {
-    g_LiveRotationOffset = 0;
-    g_LiveRotationAngle = 0.0;
-    g_LiveRotationCenterX = 0;
-    g_LiveRotationCenterY = 0;
+    SetLiveRotation(LiveRotation{});
     return true;
 }
 
@@ -332,6 +315,5 @@ void InstallDispatcherCommands(BuiltInHandlerTable& table) {
     table.Set(kROIShow, &ROIOverlays<false>);
     table.Set(kROIDrawProjectionBelow, &ROIDrawProjection<true>);
     table.Set(kROIDrawProjectionRightSide, &ROIDrawProjection<false>);
-    table.Set(kMfgTestRemoveAllSymbolsOverVideo, &MfgTestRemoveAllSymbolsOverVideo);
     table.Set(kEndDisplayRotationCorrectedImages, &EndDisplayRotationCorrectedImages);
 }
