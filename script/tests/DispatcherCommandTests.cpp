@@ -194,16 +194,19 @@ TEST_F(DispatcherCommandTest, LineFormsOfTheseCommands)
     EXPECT_NE(Check(other, "DIO_Reset;\n"), "ok");
 
     // The rotation display ends while the script is only being checked.
-    g_LiveRotationOffset = 12;
-    g_LiveRotationAngle = 0.1;
-    g_LiveRotationCenterX = 5;
-    g_LiveRotationCenterY = 6;
+    LiveRotation rotated;
+    rotated.angle = 0.1;
+    rotated.offset = 12;
+    rotated.centerX = 5;
+    rotated.centerY = 6;
+    SetLiveRotation(rotated);
     Script third(0);
     EXPECT_EQ(Check(third, "EndDisplayRotationCorrectedImages();\n"), "ok");
-    EXPECT_EQ(g_LiveRotationOffset.load(), 0);
-    EXPECT_EQ(g_LiveRotationAngle.load(), 0.0);
-    EXPECT_EQ(g_LiveRotationCenterX.load(), 0);
-    EXPECT_EQ(g_LiveRotationCenterY.load(), 0);
+    const LiveRotation ended = GetLiveRotation();
+    EXPECT_EQ(ended.offset, 0);
+    EXPECT_EQ(ended.angle, 0.0);
+    EXPECT_EQ(ended.centerX, 0);
+    EXPECT_EQ(ended.centerY, 0);
 }
 
 }  // namespace
