@@ -162,6 +162,8 @@ void CMainFrame::CreateMenus() {
     AddCommand(action, cmd::FractionationAnalysisTool, "Fractionation Analysis Tool");
     AddCommand(action, cmd::ProjectionAnalysisTool, "Projection Analysis Tool");
     AddCommand(action, cmd::CreateVideo, "Create a Video from Images");
+    AddCommand(action, cmd::Montage, "Create Montage Image From Sample Flow...");
+    AddCommand(action, cmd::FindMeniscus, "Find Meniscus");
     AddCommand(action, cmd::ROIManager, "ROI Manager");
     action->addSeparator();
     AddCommand(action, cmd::EncryptedProfiles, "Encrypted Profiles");

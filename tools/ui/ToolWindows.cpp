@@ -12,7 +12,11 @@
 #include "tools/ui/AlgoIteratorTool.h"
 #include "tools/ui/CountingAlgorithmDlg.h"
 #include "tools/ui/EpiCellCountingAlgoDlg.h"
+#include "tools/ui/FindMeniscusDlg.h"
+#include "tools/ui/FocusToolDlg.h"
 #include "tools/ui/ImageAnalysisToolDlg.h"
+#include "tools/ui/MontageDlg.h"
+#include "tools/ui/VideoDlg.h"
 
 namespace {
 
@@ -67,6 +71,10 @@ void InstallToolWindows(CommandRouter& commands, QWidget* parent) {
     commands.SetHandler(cmd::EpiCellCountingParameters,
                         [parent] { Show(Ensure(g_EpiCellCountingAlgoDlg, parent)); });
     commands.SetHandler(cmd::ImageAnalysisTool, [parent] { Show(Ensure(g_ImageAnalysisToolDlg, parent)); });
+    commands.SetHandler(cmd::FocusTool, [parent] { Toggle(Ensure(g_FocusToolDlg, parent)); });
+    commands.SetHandler(cmd::FindMeniscus, [parent] { Toggle(Ensure(g_FindMeniscusDlg, parent)); });
+    commands.SetHandler(cmd::CreateVideo, [parent] { Toggle(Ensure(g_VideoDlg, parent)); });
+    commands.SetHandler(cmd::Montage, [parent] { RunMontageCommand(parent); });
 
     // The main window refuses to close while a batch analysis runs.
     FrameHooks hooks = GetFrameHooks();
