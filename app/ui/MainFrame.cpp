@@ -144,6 +144,9 @@ void CMainFrame::CreateMenus() {
     AddCommand(action, cmd::DioReset, "D I/O Reset")->setStatusTip("Reset the National Instruments Digital I/O system");
     action->addSeparator();
     AddCommand(action, cmd::ImageAnalysisTool, "Image Analysis Tool");
+    AddCommand(action, cmd::CountingAlgorithmParameters, "Counting Algorithm Parameters");
+    AddCommand(action, cmd::EpiCellCountingParameters, "Epi Cell Counting Algo Parameters");
+    AddCommand(action, cmd::AlgoIterator, "Algo Iterator Tool");
     AddCommand(action, cmd::FocusTool, "Focus Tool");
     AddCommand(action, cmd::FractionationAnalysisTool, "Fractionation Analysis Tool");
     AddCommand(action, cmd::ProjectionAnalysisTool, "Projection Analysis Tool");
