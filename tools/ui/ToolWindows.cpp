@@ -12,6 +12,7 @@
 #include "tools/ui/AlgoIteratorTool.h"
 #include "tools/ui/CountingAlgorithmDlg.h"
 #include "tools/ui/EpiCellCountingAlgoDlg.h"
+#include "tools/ui/FractionationAnalysisDlg.h"
 #include "tools/ui/ImageAnalysisToolDlg.h"
 
 namespace {
@@ -67,6 +68,8 @@ void InstallToolWindows(CommandRouter& commands, QWidget* parent) {
     commands.SetHandler(cmd::EpiCellCountingParameters,
                         [parent] { Show(Ensure(g_EpiCellCountingAlgoDlg, parent)); });
     commands.SetHandler(cmd::ImageAnalysisTool, [parent] { Show(Ensure(g_ImageAnalysisToolDlg, parent)); });
+    commands.SetHandler(cmd::FractionationAnalysisTool,
+                        [parent] { Toggle(Ensure(g_FractionationAnalysisDlg, parent)); });
 
     // The main window refuses to close while a batch analysis runs.
     FrameHooks hooks = GetFrameHooks();
