@@ -13,6 +13,7 @@
 #include "tools/ui/CountingAlgorithmDlg.h"
 #include "tools/ui/EpiCellCountingAlgoDlg.h"
 #include "tools/ui/FractionationAnalysisDlg.h"
+#include "tools/ui/ProjectionAnalysisDlg.h"
 #include "tools/ui/ImageAnalysisToolDlg.h"
 
 namespace {
@@ -70,6 +71,8 @@ void InstallToolWindows(CommandRouter& commands, QWidget* parent) {
     commands.SetHandler(cmd::ImageAnalysisTool, [parent] { Show(Ensure(g_ImageAnalysisToolDlg, parent)); });
     commands.SetHandler(cmd::FractionationAnalysisTool,
                         [parent] { Toggle(Ensure(g_FractionationAnalysisDlg, parent)); });
+    commands.SetHandler(cmd::ProjectionAnalysisParameters,
+                        [parent] { Toggle(Ensure(g_ProjectionAnalysisDlg, parent)); });
 
     // The main window refuses to close while a batch analysis runs.
     FrameHooks hooks = GetFrameHooks();
