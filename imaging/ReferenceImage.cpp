@@ -129,6 +129,15 @@ void SetImageDocumentOpener(ImageDocumentOpener opener) {
     g_opener = std::move(opener);
 }
 
+CImageDoc* OpenImageDocument(const char* path) {
+    ImageDocumentOpener opener;
+    {
+        std::lock_guard<std::mutex> lock(g_openerMutex);
+        opener = g_opener;
+    }
+    return opener ? opener(path ? path : "") : nullptr;
+}
+
 bool SaveReferenceImage(const char* path, CString& error, bool autoScaleAndClose) {
     const char* imagePath = path ? path : "";
     if (!platform::FileExists(platform::NativePath(imagePath))) {

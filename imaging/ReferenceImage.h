@@ -43,3 +43,6 @@ bool SaveReferenceImage(const char* path, CString& error, bool autoScaleAndClose
 // open, installed by the views' library. Null when the file is not opened.
 using ImageDocumentOpener = std::function<CImageDoc*(const char* path)>;
 void SetImageDocumentOpener(ImageDocumentOpener opener);
+// Opens the image as a document through the installed opener; null when
+// none is installed or the file does not open. User-interface thread.
+CImageDoc* OpenImageDocument(const char* path);

@@ -168,10 +168,7 @@ TEST_F(DispatcherCommandTest, QueriesAndSwitches)
     EXPECT_EQ(Both("ShowExperimentSettings();"), "");
     EXPECT_EQ(opened, 1);
 
-    {
-        platform::SemaphoreLock lock(MfgTestSymbolsSemaphore(), kMfgTestSymbolsWaitMs);
-        g_MfgTestSymbols.push_back(MfgTestSymbol{});
-    }
+    ASSERT_TRUE(AddMfgTestSymbol(MfgTestSymbol{}));
     EXPECT_EQ(Both("MfgTest_RemoveAllSymbolsOverVideo();"), "");
     EXPECT_TRUE(g_MfgTestSymbols.empty());
 }

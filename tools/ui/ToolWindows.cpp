@@ -14,6 +14,8 @@
 #include "tools/ui/EpiCellCountingAlgoDlg.h"
 #include "tools/ui/FindMeniscusDlg.h"
 #include "tools/ui/FocusToolDlg.h"
+#include "tools/ui/FractionationAnalysisDlg.h"
+#include "tools/ui/ProjectionAnalysisDlg.h"
 #include "tools/ui/ImageAnalysisToolDlg.h"
 #include "tools/ui/MontageDlg.h"
 #include "tools/ui/VideoDlg.h"
@@ -75,6 +77,10 @@ void InstallToolWindows(CommandRouter& commands, QWidget* parent) {
     commands.SetHandler(cmd::FindMeniscus, [parent] { Toggle(Ensure(g_FindMeniscusDlg, parent)); });
     commands.SetHandler(cmd::CreateVideo, [parent] { Toggle(Ensure(g_VideoDlg, parent)); });
     commands.SetHandler(cmd::Montage, [parent] { RunMontageCommand(parent); });
+    commands.SetHandler(cmd::FractionationAnalysisTool,
+                        [parent] { Toggle(Ensure(g_FractionationAnalysisDlg, parent)); });
+    commands.SetHandler(cmd::ProjectionAnalysisParameters,
+                        [parent] { Toggle(Ensure(g_ProjectionAnalysisDlg, parent)); });
 
     // The main window refuses to close while a batch analysis runs.
     FrameHooks hooks = GetFrameHooks();
