@@ -156,10 +156,13 @@ TEST_F(AnalysisRunCommandTest, ScriptPollsARunToItsEndAndCollectsItsFiles)
         "STRING vp = \"\";\n"
         "STRING lg = \"\";\n"
         "RunImageAnalysis" + Arguments(images.string(), "", "cells.epi_counting_params", "", "h") + "\n"
+        "while (state == 1)\n{\n  GetImageAnalysisRunStatus(h, state, status);\n  polls += 1;\n}\n"
+        // A second run on the same folder gets the next handle. (Its results
+        // are not read: a run started in the same second as the first one
+        // finds its time-stamped folder taken and ends with a message.)
         "RunImageAnalysis" + Arguments(images.string(), "", "cells.epi_counting_params", "", "h2") + "\n"
         "h2 -= h;\n"
         "if (h2 == 1)\n{\n  WriteStoredString(\"Run\", \"Consecutive\", \"yes\", \"result.ini\");\n}\n"
-        "while (state == 1)\n{\n  GetImageAnalysisRunStatus(h, state, status);\n  polls += 1;\n}\n"
         "WriteStoredString(\"Run\", \"Status\", status, \"result.ini\");\n"
         "GetImageAnalysisRunFiles(h, a, hp, vp, lg);\n"
         "WriteStoredString(\"Run\", \"Analysis\", a, \"result.ini\");\n"
