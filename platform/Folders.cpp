@@ -29,8 +29,14 @@ std::string HomeFolder() {
     return "/tmp";
 }
 
+// The per-user stand-in for a system folder. Such folders always exist on
+// the instrument's computer, and the program makes only its own folders
+// below them, so the stand-in is made on first use.
 std::string UserDataFolder(const char* name) {
-    return HomeFolder() + "/.local/share/Vellora/" + name;
+    std::string folder = HomeFolder() + "/.local/share/Vellora/" + name;
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    return folder;
 }
 
 }  // namespace
