@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/CartridgeTypes.h"
+#include "app/ExperimentWorkflow.h"
 #include "app/VelloraApp.h"
 #include "imaging/ExperimentFolders.h"
 #include "imaging/ImageCapture.h"
@@ -76,6 +77,11 @@ WorkflowHandOver ReadHandOver() {
     if (reader) return reader();
     WorkflowHandOver handOver;
     handOver.captureIndex = theApp.m_nWorkflowCaptureIndex;
+    // The main window's series keeps the path for its Stop, which writes
+    // the queued header lines into that log.
+    handOver.logPathSink = [](const CString& logPath) {
+        if (CaptureLogPath* kept = GetMainWindowCaptureLogPath()) kept->SetIfEmpty(logPath);
+    };
     return handOver;
 }
 

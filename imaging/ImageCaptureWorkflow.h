@@ -44,8 +44,9 @@ struct WorkflowHandOver {
     // (may be empty: nobody keeps the path).
     std::function<void(const CString& logPath)> logPathSink;
 };
-// Installed by the main window; until then the index is
-// theApp.m_nWorkflowCaptureIndex and the log path is kept by no one.
+// Replaceable (the headless runner installs its own); without a reader the
+// index is theApp.m_nWorkflowCaptureIndex and the log path goes to the main
+// window's series, when one is set.
 void SetWorkflowHandOverReader(std::function<WorkflowHandOver()> reader);
 
 // One wake-up of the workflow thread: waits for g_WorkflowEvent, runs the

@@ -7,6 +7,7 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "app/ExperimentWorkflow.h"
 #include "imaging/ImageCaptureWorkflow.h"
 #include "imaging/tests/CaptureTestSupport.h"
 #include "support/Profile.h"
@@ -193,6 +194,22 @@ TEST_F(ImageCaptureWorkflowTest, ThreadHandsTheLogPathOfIndexOne) {
     g_WorkflowEvent->Set();
     ASSERT_TRUE(ServeWorkflowHandOver());
     EXPECT_EQ(kept.str(), (experiment / "20240315-0942-07_Run3.log").string());
+}
+
+TEST_F(ImageCaptureWorkflowTest, WithoutAReaderTheMainWindowSeriesKeepsTheLogPath) {
+    struct IdleTimer : WorkflowTimer {
+        void SetTimer(uint32_t) override {}
+        void KillTimer() override {}
+    } timer;
+    ExperimentWorkflow series(timer);
+    SetMainWindowWorkflow(&series);
+    const auto experiment = StartExperiment(kTwoTypes);
+    theApp.m_nWorkflowCaptureIndex = 1;
+    g_WorkflowEvent->Set();
+    ASSERT_TRUE(ServeWorkflowHandOver());
+    SetMainWindowWorkflow(nullptr);
+    theApp.m_nWorkflowCaptureIndex = 0;
+    EXPECT_EQ(series.m_strImageCaptureLogPath.Get().str(), (experiment / "20240315-0942-07_Run3.log").string());
 }
 
 TEST_F(ImageCaptureWorkflowTest, CaptureActiveImagesToMemoryOrAsManualCaptures) {
