@@ -210,17 +210,17 @@ TEST_F(ImageViewInteractionTest, PlacedLinesAreStoredUnderTheirKeys) {
     std::vector<std::string> kept;
     bool projectionVisible = false;
     bool fractionationVisible = true;
-    auto store = [&kept](const char* tool, bool visible) {
-        return [&kept, tool, &visible](const char* key, int row, bool* stored) {
-            if (!visible) return false;
+    auto store = [&kept](const char* tool, const bool* visible) {
+        return [&kept, tool, visible](const char* key, int row, bool* stored) {
+            if (!*visible) return false;
             kept.push_back(std::string(tool) + ":" + key + "=" + std::to_string(row));
             *stored = true;
             return true;
         };
     };
     ImageViewToolHooks hooks;
-    hooks.projectionToolStore = store("projection", projectionVisible);
-    hooks.fractionationToolStore = store("fractionation", fractionationVisible);
+    hooks.projectionToolStore = store("projection", &projectionVisible);
+    hooks.fractionationToolStore = store("fractionation", &fractionationVisible);
     SetImageViewToolHooks(hooks);
     view.OnCommand(viewcmd::PlaceUpperMagnet);
     view.OnLButtonDown(10, 10);
