@@ -17,6 +17,7 @@
 
 #include "app/FrameCommands.h"
 #include "imaging/RenderList.h"
+#include "imaging/RenderOverlays.h"
 #include "imaging/ui/ROIManager.h"
 #include "platform/testsupport/QtTestApplication.h"
 #include "support/Profile.h"
@@ -401,4 +402,35 @@ TEST(ProjectionAnalysisTool, TheMainWindowCommandTogglesIt)
     EXPECT_EQ(g_ProjectionAnalysisTool, first);
     delete g_ProjectionAnalysisTool;
     EXPECT_EQ(g_ProjectionAnalysisTool, nullptr);
+}
+
+TEST(ProjectionAnalysisTool, ViewsTakeProjectionValuesFromTheShownEditorThenTheShownFractionationTool)
+{
+    testsupport::EnsureApplication();
+    const fs::path images = MakeImageFolder("proj_tool_curves", "[RightSideProjection]\r\nNumPeaksToFind=1\r\n"
+                                                                "[ProjectionAnalysisTool]\r\nProjectionAnalysisParams=Edited\r\n");
+    const fs::path lib = images.parent_path() / "LIB";
+    WriteFile(lib / "Edited.pa_params", "[RightSideProjection]\r\nNumPeaksToFind=4\r\n");
+    WriteFile(lib / "Fract.pa_params", "[RightSideProjection]\r\nNumPeaksToFind=6\r\n");
+    const ROIRect roi{10, 20, 100, 110};
+    auto peaks = [&roi] {
+        ProjectionAnalysisParams params;
+        ChooseRightSideProjectionParams(roi, params);
+        return params.numPeaksToFind;
+    };
+
+    FractionationAnalysisDlg fractionation;
+    fractionation.FolderEdit()->setText(QString::fromStdString(images.string()));
+    fractionation.ParamsCombo()->setEditText("Fract");
+    ProjectionAnalysisDlg editor;
+    EXPECT_EQ(peaks(), 1);  // neither shown: the main settings file
+    fractionation.show();
+    EXPECT_EQ(peaks(), 6);
+    editor.show();
+    EXPECT_EQ(peaks(), 4);
+    editor.PeaksEdit()->setText("3");  // every edit is drawn at once
+    EXPECT_EQ(peaks(), 3);
+    editor.hide();
+    fractionation.hide();
+    EXPECT_EQ(peaks(), 1);
 }
