@@ -350,6 +350,8 @@ void SetImageViewToolHooks(ImageViewToolHooks hooks) {
     g_toolHooks = std::move(hooks);
 }
 
+ImageViewToolHooks GetImageViewToolHooks() { return ToolHooks(); }
+
 VisibleRange ZoomInRange(VisibleRange range, double click) {
     const double w = (range.farEdge - range.nearEdge) * 0.5;
     VisibleRange result;
@@ -429,10 +431,16 @@ double AutoScaleHighFraction(const char* name, bool isPreview) {
 
 bool SetCalibrationLine(const char* key, int row) {
     const ImageViewToolHooks hooks = ToolHooks();
-    bool stored = true;
-    if (hooks.storeCalibrationValue && hooks.storeCalibrationValue(key, row, &stored)) {
-        return stored;
+    bool toolWindowExists = false;
+    for (const auto& store : {hooks.projectionToolStore, hooks.fractionationToolStore}) {
+        if (!store) continue;
+        toolWindowExists = true;
+        bool stored = false;
+        if (store(key, row, &stored)) return stored;
     }
+    // While a folder tool's window exists, the main settings file is not
+    // changed by lines meant for a folder.
+    if (toolWindowExists) return true;
     const CString value = CString::Formatted("%d", row);
     if (!Tovanix::E_WritePrivateProfileString("CalibrationSettings", key, value, g_IniPath)) {
         LogErrAndInfo(__FILE__, __LINE__,

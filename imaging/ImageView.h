@@ -242,10 +242,10 @@ VisibleRange ScrollRange(VisibleRange range, ScrollCode code, int position);
 // or no type, 1.0 otherwise.
 double AutoScaleHighFraction(const char* name, bool isPreview);
 
-// Stores a placed calibration line: in the projection analysis tool or the
-// fractionation analysis window when one has been created (their hook
-// decides), otherwise as [CalibrationSettings] key = row in the main
-// settings file.
+// Stores a placed calibration line: in the projection analysis tool when its
+// window is visible, else in the fractionation analysis window when that is
+// visible; nowhere when either window exists but neither is visible;
+// otherwise as [CalibrationSettings] key = row in the main settings file.
 bool SetCalibrationLine(const char* key, int row);
 
 // Fills the active region with the wide channel band of the drawn
@@ -257,15 +257,20 @@ bool UpdateDefaultROI();
 // it exists, empty otherwise.
 struct ROIRect;
 struct ImageViewToolHooks {
-    // A tool that keeps placed lines itself: true when its window has been
-    // created, with *stored its result.
-    std::function<bool(const char* key, int row, bool* stored)> storeCalibrationValue;
+    // The folder tools that keep placed lines in their image folder's
+    // settings file, asked in this order; each is set while its window
+    // exists and answers true, with *stored its result, when its window is
+    // visible and took the line.
+    using StoreCalibrationValue = std::function<bool(const char* key, int row, bool* stored)>;
+    StoreCalibrationValue projectionToolStore;
+    StoreCalibrationValue fractionationToolStore;
     // A magnet line was placed (lower or upper).
     std::function<void(bool lower)> magnetLinePlaced;
     // The active region was dragged anew.
     std::function<void(const ROIRect& roi)> activeROIDragged;
 };
 void SetImageViewToolHooks(ImageViewToolHooks hooks);
+ImageViewToolHooks GetImageViewToolHooks();
 
 // Reads the display window of a new view from [ScaleIntensitiesDlg] of the
 // main settings file: MaxIntensity (40000 when missing) and MinIntensity (0),

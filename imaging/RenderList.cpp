@@ -23,7 +23,7 @@ std::map<HWND, RenderTarget*> g_targets;
 HWND g_nextTarget = 1;
 
 std::mutex g_toolLinesMutex;
-ToolLinesSource g_toolLinesSource;
+ToolLinesSources g_toolLinesSources;
 
 std::mutex g_renderFunctionMutex;
 RenderImageFunction g_renderFunction;
@@ -51,19 +51,22 @@ void QueueDocumentClose(const CString& path) {
 int32_t g_SavedChannelMagnetLines[4] = {-1, -1, -1, -1};
 bool g_ToolLinesActive = false;
 
-void SetToolLinesSource(ToolLinesSource source) {
+void SetToolLinesSources(ToolLinesSources sources) {
     std::lock_guard<std::mutex> lock(g_toolLinesMutex);
-    g_toolLinesSource = std::move(source);
+    g_toolLinesSources = std::move(sources);
+}
+
+ToolLinesSources GetToolLinesSources() {
+    std::lock_guard<std::mutex> lock(g_toolLinesMutex);
+    return g_toolLinesSources;
 }
 
 void ApplyToolChannelMagnetLines() {
-    ToolLinesSource source;
-    {
-        std::lock_guard<std::mutex> lock(g_toolLinesMutex);
-        source = g_toolLinesSource;
-    }
+    const ToolLinesSources sources = GetToolLinesSources();
     int32_t toolRows[4] = {};
-    if (source && source(toolRows)) {
+    const bool fromTool = (sources.projectionTool && sources.projectionTool(toolRows)) ||
+                          (sources.fractionationTool && sources.fractionationTool(toolRows));
+    if (fromTool) {
         if (!g_ToolLinesActive) {
             for (int i = 0; i < 4; ++i) g_SavedChannelMagnetLines[i] = g_ChannelMagnetLines[i];
         }

@@ -57,11 +57,17 @@ using RenderImageFunction = std::function<bool(RenderRequest* request, cv::Mat& 
 // Installed once by the views' library before requests are served.
 void SetRenderImageFunction(RenderImageFunction function);
 
-// The channel and magnet rows of a visible analysis tool (projection or
-// fractionation), in the order of g_ChannelMagnetLines; false while no such
-// tool is visible. Installed by the tools; none until then.
+// The channel and magnet rows of a visible folder analysis tool, in the
+// order of g_ChannelMagnetLines: the projection tool's while its window is
+// visible, else the fractionation tool's; each source answers false while its
+// window is not visible. Installed by the tools while their windows exist.
 using ToolLinesSource = std::function<bool(int32_t rows[4])>;
-void SetToolLinesSource(ToolLinesSource source);
+struct ToolLinesSources {
+    ToolLinesSource projectionTool;
+    ToolLinesSource fractionationTool;
+};
+void SetToolLinesSources(ToolLinesSources sources);
+ToolLinesSources GetToolLinesSources();
 // While a tool's rows are drawn, the view's own rows are kept here.
 extern int32_t g_SavedChannelMagnetLines[4];
 extern bool g_ToolLinesActive;  // render thread only

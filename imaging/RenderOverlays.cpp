@@ -176,14 +176,15 @@ void SetProjectionParamsSources(ProjectionParamsSources sources) {
     g_projectionSources = std::move(sources);
 }
 
+ProjectionParamsSources GetProjectionParamsSources() {
+    std::lock_guard<std::mutex> lock(g_hooksMutex);
+    return g_projectionSources;
+}
+
 void ChooseRightSideProjectionParams(const ROIRect& roi, ProjectionAnalysisParams& params) {
-    ProjectionParamsSources sources;
-    {
-        std::lock_guard<std::mutex> lock(g_hooksMutex);
-        sources = g_projectionSources;
-    }
+    const ProjectionParamsSources sources = GetProjectionParamsSources();
     ProjectionAnalysisParams chosen;
-    if (!(sources.projectionTool && sources.projectionTool(chosen))) {
+    if (!(sources.parameterEditor && sources.parameterEditor(chosen))) {
         chosen = ProjectionAnalysisParams();
         if (!(sources.fractionationTool && sources.fractionationTool(chosen))) {
             chosen = ProjectionAnalysisParams();

@@ -122,14 +122,16 @@ ProjectionBelowOverlay ComputeProjectionBelow(const ScreenMapping& m, const ROIR
                                               const std::vector<int32_t>& profile);
 
 // Where the projection right of the region takes its analysis values from:
-// the projection tool's controls while its window is visible, else the
-// fractionation tool's while it is visible (each false when the window is not
-// visible or its controls do not read). Installed by the tools.
+// the projection parameter editor's controls while its window is visible,
+// else the fractionation tool's set while that tool is visible (each false
+// when the window is not visible or its values do not read). Installed by
+// the tools while their windows exist.
 struct ProjectionParamsSources {
-    std::function<bool(ProjectionAnalysisParams&)> projectionTool;
+    std::function<bool(ProjectionAnalysisParams&)> parameterEditor;
     std::function<bool(ProjectionAnalysisParams&)> fractionationTool;
 };
 void SetProjectionParamsSources(ProjectionParamsSources sources);
+ProjectionParamsSources GetProjectionParamsSources();
 
 // The parameters of the projection right of the region: the scale and the
 // channel rows of the main settings file, the region given, and the five

@@ -1,18 +1,17 @@
 #pragma once
 
 // What the fractionation analysis tool does without its window: its settings
-// section, the channel and magnet rows of the image folder's experiment
-// settings (read, and written when the user places a line), the projection
-// parameters and the region of interest a run uses, and the flow-split
-// update of its channel-divider text.
+// section, the projection parameters and the region of interest a run uses,
+// and the flow-split update of its channel-divider text. The image folder's
+// channel and magnet rows are read and written through FolderCalibration.h.
 //
 // Errors: false with the message in the caller's text; an empty text where
 // the failure has nothing to say.
 
 #include "analysis/ProjectionAnalysisParams.h"
+#include "tools/FolderCalibration.h"
 #include "tools/ToolFrame.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
 
@@ -22,22 +21,6 @@ ToolSettings MakeFractionationToolSettings();
 
 // The ROI entry that stands for the folder's own cartridge rows.
 inline constexpr const char* kImageDirRoiName = "[ImageDir]\\ExperimentSettings.ini";
-
-// Upper channel, lower channel, upper magnet, lower magnet; -1 for a value
-// the folder's settings file does not hold.
-using ChannelMagnetRows = std::array<int32_t, 4>;
-
-// The rows of the folder's settings file. False without a message when the
-// folder is not a directory; false with "There is no ExperimentSettings.ini
-// file here: <folder>" when it has no settings file.
-bool LoadFractionationCalibration(const std::string& folder, ChannelMagnetRows& rows, std::string& error);
-
-// Stores a placed line ("UpperMagnet", "LowerMagnet", "UpperChannel",
-// "LowerChannel", any case) in the folder's settings file and in `rows`.
-// False, writing nothing, for another key, a folder that is not a directory
-// or one without a settings file.
-bool StoreFractionationCalibrationValue(const std::string& folder, const std::string& key, int32_t row,
-                                        ChannelMagnetRows& rows);
 
 // The folder's calibration and the named set of the LIB folder.
 bool GetFractionationProjectionParams(const std::string& folder, const std::string& setName,

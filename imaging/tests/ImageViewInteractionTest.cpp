@@ -204,18 +204,35 @@ TEST_F(ImageViewInteractionTest, PlacedLinesAreStoredUnderTheirKeys) {
     view.OnLButtonDown(50, 500);
     EXPECT_DOUBLE_EQ(g_LastClickY, 0.5);
 
-    // A tool window that keeps the lines itself takes them instead.
+    // A visible folder tool keeps the lines itself, the projection tool
+    // before the fractionation tool; while their windows exist but neither
+    // is visible the line is kept nowhere.
     std::vector<std::string> kept;
-    SetImageViewToolHooks({[&kept](const char* key, int row, bool* stored) {
-                               kept.push_back(std::string(key) + "=" + std::to_string(row));
-                               *stored = true;
-                               return true;
-                           },
-                           nullptr, nullptr});
+    bool projectionVisible = false;
+    bool fractionationVisible = true;
+    auto store = [&kept](const char* tool, const bool* visible) {
+        return [&kept, tool, visible](const char* key, int row, bool* stored) {
+            if (!*visible) return false;
+            kept.push_back(std::string(tool) + ":" + key + "=" + std::to_string(row));
+            *stored = true;
+            return true;
+        };
+    };
+    ImageViewToolHooks hooks;
+    hooks.projectionToolStore = store("projection", &projectionVisible);
+    hooks.fractionationToolStore = store("fractionation", &fractionationVisible);
+    SetImageViewToolHooks(hooks);
     view.OnCommand(viewcmd::PlaceUpperMagnet);
     view.OnLButtonDown(10, 10);
-    EXPECT_EQ(kept, std::vector<std::string>{"UpperMagnet=20"});
-    EXPECT_EQ(ReadText(g_IniPath.str()).find("UpperMagnet=20"), std::string::npos);
+    projectionVisible = true;
+    view.OnCommand(viewcmd::PlaceLowerMagnet);
+    view.OnLButtonDown(10, 20);
+    projectionVisible = fractionationVisible = false;
+    EXPECT_TRUE(SetCalibrationLine("UpperMagnet", 77));
+    EXPECT_EQ(kept, (std::vector<std::string>{"fractionation:UpperMagnet=20", "projection:LowerMagnet=40"}));
+    const std::string ini = ReadText(g_IniPath.str());
+    EXPECT_EQ(ini.find("UpperMagnet=20"), std::string::npos);
+    EXPECT_EQ(ini.find("UpperMagnet=77"), std::string::npos);
 }
 
 TEST_F(ImageViewInteractionTest, DraggingSetsTheActiveROIAndMeasuresUpwardDragsPositive) {

@@ -175,13 +175,21 @@ TEST_F(RenderListTest, VisibleToolsRowsAreDrawnAndTheViewsComeBackAfter) {
                              g_ChannelMagnetLines[3]});
         return true;
     });
-    bool toolVisible = true;
+    bool fractionationVisible = true;
+    bool projectionVisible = false;
     int upperChannel = 420;
-    SetToolLinesSource([&](int32_t rows[4]) {
+    ToolLinesSources sources;
+    sources.fractionationTool = [&](int32_t rows[4]) {
         const int32_t tool[4] = {upperChannel, 1450, 120, 1750};
         std::copy(tool, tool + 4, rows);
-        return toolVisible;
-    });
+        return fractionationVisible;
+    };
+    sources.projectionTool = [&](int32_t rows[4]) {
+        const int32_t tool[4] = {300, 1300, 200, 1600};
+        std::copy(tool, tool + 4, rows);
+        return projectionVisible;
+    };
+    SetToolLinesSources(sources);
     auto serve = [&] {
         RenderRequest* request = Request("a.png");
         request->m_hWnd = window.GetRenderTarget();
@@ -190,12 +198,16 @@ TEST_F(RenderListTest, VisibleToolsRowsAreDrawnAndTheViewsComeBackAfter) {
     serve();
     upperChannel = 430;  // the tool's rows change while it stays visible
     serve();
-    toolVisible = false;
+    projectionVisible = true;  // the projection tool comes first
     serve();
-    SetToolLinesSource(nullptr);
+    projectionVisible = fractionationVisible = false;
+    serve();
+    SetToolLinesSources({});
 
-    EXPECT_EQ(drawnRows, (std::vector<std::vector<int>>{
-                             {420, 1450, 120, 1750}, {430, 1450, 120, 1750}, {400, 1500, 100, 1800}}));
+    EXPECT_EQ(drawnRows, (std::vector<std::vector<int>>{{420, 1450, 120, 1750},
+                                                        {430, 1450, 120, 1750},
+                                                        {300, 1300, 200, 1600},
+                                                        {400, 1500, 100, 1800}}));
     EXPECT_FALSE(g_ToolLinesActive);
 }
 

@@ -294,22 +294,22 @@ TEST_F(RightSideProjectionParamsTest, ToolsFirstThenTheMainSettingsFile) {
     EXPECT_EQ(params.left, 10);
     EXPECT_EQ(params.bottom, 400);
 
-    // A visible fractionation tool answers before the file; the projection
-    // tool before both. A tool that does not answer is passed over.
+    // A visible fractionation tool answers before the file; the parameter
+    // editor before both. A tool that does not answer is passed over.
     ProjectionParamsSources sources;
     sources.fractionationTool = [](ProjectionAnalysisParams& p) {
         p.numPeaksToFind = 5;
         p.left = 999;  // the tool's own region is not used
         return true;
     };
-    sources.projectionTool = [](ProjectionAnalysisParams&) { return false; };
+    sources.parameterEditor = [](ProjectionAnalysisParams&) { return false; };
     SetProjectionParamsSources(sources);
     ChooseRightSideProjectionParams(roi, params);
     EXPECT_EQ(params.numPeaksToFind, 5);
     EXPECT_EQ(params.smoothingWindowMicrons, 0.0);
     EXPECT_EQ(params.left, 10);
 
-    sources.projectionTool = [](ProjectionAnalysisParams& p) {
+    sources.parameterEditor = [](ProjectionAnalysisParams& p) {
         p.numPeaksToFind = 2;
         p.findValleys = true;
         return true;

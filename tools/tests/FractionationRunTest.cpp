@@ -173,22 +173,22 @@ TEST(FractionationTool, RowsOfTheFoldersSettingsFile)
               "[CalibrationSettings]\r\nUpperMagnet=30\r\nLowerMagnet=x\r\n[Cartridge]\r\nCartridgeUpperChannel=40\r\n");
     ChannelMagnetRows rows{0, 0, 0, 0};
     std::string error;
-    ASSERT_TRUE(LoadFractionationCalibration(f.images.string(), rows, error));
+    ASSERT_TRUE(LoadFolderCalibration(f.images.string(), rows, error));
     EXPECT_EQ(rows, (ChannelMagnetRows{40, -1, 30, -1}));
-    ASSERT_TRUE(StoreFractionationCalibrationValue(f.images.string(), "lowerchannel", 170, rows));
-    ASSERT_TRUE(StoreFractionationCalibrationValue(f.images.string(), "LowerMagnet", 150, rows));
-    EXPECT_FALSE(StoreFractionationCalibrationValue(f.images.string(), "Middle", 1, rows));
+    ASSERT_TRUE(StoreFolderCalibrationValue(f.images.string(), "lowerchannel", 170, rows));
+    ASSERT_TRUE(StoreFolderCalibrationValue(f.images.string(), "LowerMagnet", 150, rows));
+    EXPECT_FALSE(StoreFolderCalibrationValue(f.images.string(), "Middle", 1, rows));
     ChannelMagnetRows reread{};
-    ASSERT_TRUE(LoadFractionationCalibration(f.images.string(), reread, error));
+    ASSERT_TRUE(LoadFolderCalibration(f.images.string(), reread, error));
     EXPECT_EQ(reread, (ChannelMagnetRows{40, 170, 30, 150}));
 
     const fs::path bare = f.root / "bare";
     fs::create_directories(bare);
-    EXPECT_FALSE(LoadFractionationCalibration(bare.string(), rows, error));
+    EXPECT_FALSE(LoadFolderCalibration(bare.string(), rows, error));
     EXPECT_EQ(error, "There is no ExperimentSettings.ini file here: " + bare.string());
-    EXPECT_FALSE(StoreFractionationCalibrationValue(bare.string(), "UpperMagnet", 1, rows));
+    EXPECT_FALSE(StoreFolderCalibrationValue(bare.string(), "UpperMagnet", 1, rows));
     error.clear();
-    EXPECT_FALSE(LoadFractionationCalibration((f.root / "missing").string(), rows, error));
+    EXPECT_FALSE(LoadFolderCalibration((f.root / "missing").string(), rows, error));
     EXPECT_TRUE(error.empty());
 
     // The image folder's own ROI, named in any case.

@@ -12,8 +12,9 @@
 
 #include "app/ActiveROI.h"
 #include "app/VelloraApp.h"
-#include "imaging/RenderList.h"
 #include "imaging/ImageView.h"
+#include "imaging/RenderList.h"
+#include "imaging/RenderOverlays.h"
 #include "platform/UiBridge.h"
 #include "support/AppLogs.h"
 #include "support/Profile.h"
@@ -148,16 +149,22 @@ FractionationAnalysisDlg::FractionationAnalysisDlg(QWidget* parent)
     connect(m_openLog, &QPushButton::clicked, this,
             [this] { Tovanix::OpenUsingDefaultApp(m_log.LogPath.c_str(), ".xls"); });
     connect(m_preview, &QPushButton::clicked, this, [this] { PreviewSelectedFiles(*this); });
+    connect(m_roiManager, &QPushButton::clicked, this, [this] { ShowROIManagerFrom(this); });
     connect(m_cancel, &QPushButton::clicked, this, [this] { close(); });
     connect(run, &QPushButton::clicked, this, [this] { OnBnClickedRun(); });
 
-    RegisterFolderTool(this);
-    // While visible the views draw this tool's rows and projection set.
-    SetToolLinesSource([this](int32_t rows[4]) {
-        if (!isVisible()) return false;
-        for (int k = 0; k < 4; ++k) rows[k] = m_rows[k].load();
-        return true;
+    // The render thread reads the folder and the set, never the controls.
+    connect(FolderEdit(), &QLineEdit::textChanged, this, [this](const QString& text) {
+        std::lock_guard<std::mutex> lock(m_viewMutex);
+        m_viewFolder = text.toStdString();
     });
+    connect(m_params, &QComboBox::currentTextChanged, this, [this](const QString& text) {
+        std::lock_guard<std::mutex> lock(m_viewMutex);
+        m_viewSet = text.toStdString();
+    });
+
+    RegisterFolderTool(this);
+    InstallViewHooks();
     FillParamsCombo();
     FillRoiCombo();
     MigrateFractionationSettings(g_IniPath.GetString());
@@ -166,8 +173,52 @@ FractionationAnalysisDlg::FractionationAnalysisDlg(QWidget* parent)
 }
 
 FractionationAnalysisDlg::~FractionationAnalysisDlg() {
-    SetToolLinesSource(nullptr);
+    RemoveViewHooks();
     DisconnectControls();
+}
+
+void FractionationAnalysisDlg::InstallViewHooks() {
+    // While visible the views draw this tool's rows, store picked rows in its
+    // folder and draw projection curves with its set.
+    ToolLinesSources lines = GetToolLinesSources();
+    lines.fractionationTool = [this](int32_t rows[4]) {
+        if (!IsShown()) return false;
+        for (int k = 0; k < 4; ++k) rows[k] = m_rows[k].load();
+        return true;
+    };
+    SetToolLinesSources(lines);
+    ImageViewToolHooks hooks = GetImageViewToolHooks();
+    hooks.fractionationToolStore = [this](const char* key, int row, bool* stored) {
+        if (!isVisible()) return false;
+        *stored = StoreCalibrationValue(key, row);
+        return true;
+    };
+    SetImageViewToolHooks(hooks);
+    ProjectionParamsSources sources = GetProjectionParamsSources();
+    sources.fractionationTool = [this](ProjectionAnalysisParams& params) {
+        if (!IsShown()) return false;
+        std::string folder, set;
+        {
+            std::lock_guard<std::mutex> lock(m_viewMutex);
+            folder = m_viewFolder;
+            set = m_viewSet;
+        }
+        std::string error;
+        return GetFractionationProjectionParams(folder, set, params, error);
+    };
+    SetProjectionParamsSources(sources);
+}
+
+void FractionationAnalysisDlg::RemoveViewHooks() {
+    ToolLinesSources lines = GetToolLinesSources();
+    lines.fractionationTool = nullptr;
+    SetToolLinesSources(lines);
+    ImageViewToolHooks hooks = GetImageViewToolHooks();
+    hooks.fractionationToolStore = nullptr;
+    SetImageViewToolHooks(hooks);
+    ProjectionParamsSources sources = GetProjectionParamsSources();
+    sources.fractionationTool = nullptr;
+    SetProjectionParamsSources(sources);
 }
 
 ChannelMagnetRows FractionationAnalysisDlg::Rows() const {
@@ -202,7 +253,7 @@ bool FractionationAnalysisDlg::SaveSettings() {
 bool FractionationAnalysisDlg::LoadCalibrationValues() {
     ChannelMagnetRows rows = Rows();
     std::string error;
-    if (!LoadFractionationCalibration(FolderEdit()->text().toStdString(), rows, error)) {
+    if (!LoadFolderCalibration(FolderEdit()->text().toStdString(), rows, error)) {
         if (!error.empty()) ReportError(error);
         return false;
     }
@@ -217,7 +268,7 @@ bool FractionationAnalysisDlg::LoadCalibrationValues() {
 
 bool FractionationAnalysisDlg::StoreCalibrationValue(const std::string& key, int32_t row) {
     ChannelMagnetRows rows = Rows();
-    if (!StoreFractionationCalibrationValue(FolderEdit()->text().toStdString(), key, row, rows)) return false;
+    if (!StoreFolderCalibrationValue(FolderEdit()->text().toStdString(), key, row, rows)) return false;
     for (int k = 0; k < 4; ++k) m_rows[k] = rows[static_cast<size_t>(k)];
     return true;
 }

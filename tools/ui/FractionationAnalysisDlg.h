@@ -12,6 +12,7 @@
 // folder's rows.
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,7 @@ public:
 
     QComboBox* ParamsCombo() const { return m_params; }
     QComboBox* RoiCombo() const { return m_roi; }
+    QPushButton* RoiManagerButton() const { return m_roiManager; }
     QCheckBox* BrightFieldBox() const { return m_brightField; }
     QPushButton* OpenLogButton() const { return m_openLog; }
     QPushButton* PreviewButton() const { return m_preview; }
@@ -69,6 +71,8 @@ protected:
 private:
     void FillParamsCombo();
     void FillRoiCombo();
+    void InstallViewHooks();
+    void RemoveViewHooks();
 
     ToolSettings m_settings;
     const bool m_brightFieldImages = true;  // a run always subtracts the image from the baseline
@@ -76,6 +80,10 @@ private:
     LogFileData m_log;
     std::vector<std::string> m_backgrounds;
     std::string m_lastReport;
+    // What the render thread reads of the controls.
+    mutable std::mutex m_viewMutex;
+    std::string m_viewFolder;
+    std::string m_viewSet;
     QComboBox* m_params = nullptr;
     QComboBox* m_roi = nullptr;
     QPushButton* m_roiManager = nullptr;

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "app/VelloraApp.h"
+#include "imaging/RenderOverlays.h"
 #include "support/AppLogs.h"
 #include "support/ui/DialogControls.h"
 
@@ -62,7 +63,10 @@ ProjectionAnalysisDlg::ProjectionAnalysisDlg(QWidget* parent) : QDialog(parent) 
         auto* l = new QLabel(label, this);
         grid->addWidget(l, row, 0);
         grid->addWidget(e, row, 1, 1, 2);
-        connect(e, &QLineEdit::textChanged, this, [this] { OnParamChanged(); });
+        connect(e, &QLineEdit::textChanged, this, [this] {
+            UpdateViewTexts();
+            OnParamChanged();
+        });
         return std::make_pair(e, l);
     };
     m_smoothing = edit(1, "Smoothing Window (um)", 1339).first;
@@ -75,6 +79,7 @@ ProjectionAnalysisDlg::ProjectionAnalysisDlg(QWidget* parent) : QDialog(parent) 
     m_valleys = new QCheckBox("Find Valleys", this);
     Tovanix::SetDlgCtrlID(m_valleys, 1346);
     grid->addWidget(m_valleys, 5, 1);
+    connect(m_valleys, &QCheckBox::toggled, this, [this] { UpdateViewTexts(); });
     connect(m_valleys, &QCheckBox::clicked, this, [this] { OnParamChanged(); });
     connect(m_save, &QPushButton::clicked, this, [this] { SaveParams(false); });
 
@@ -89,12 +94,27 @@ ProjectionAnalysisDlg::ProjectionAnalysisDlg(QWidget* parent) : QDialog(parent) 
         m_redrawTimer->start(300);
     };
     LoadParams();
+    UpdateViewTexts();
     m_redrawTimer->start(1000);
+
+    // While visible the image views draw their projection curves with the
+    // values being edited.
+    ProjectionParamsSources sources = GetProjectionParamsSources();
+    sources.parameterEditor = [this](ProjectionAnalysisParams& params) {
+        if (!m_shown) return false;
+        std::lock_guard<std::mutex> lock(m_viewMutex);
+        ApplyProjectionParamTexts(m_viewTexts, params);
+        return true;
+    };
+    SetProjectionParamsSources(sources);
 }
 
 // The controls outlive this object's members and may signal while they are
 // destroyed: cut them off first.
 ProjectionAnalysisDlg::~ProjectionAnalysisDlg() {
+    ProjectionParamsSources sources = GetProjectionParamsSources();
+    sources.parameterEditor = nullptr;
+    SetProjectionParamsSources(sources);
     for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
     static_cast<SetNameCombo*>(m_set)->closedUp = nullptr;
 }
@@ -145,6 +165,22 @@ void ProjectionAnalysisDlg::SaveParams(bool toMainSettings) {
     }
     UpdatePeaksLabel();
     m_save->setEnabled(false);
+}
+
+void ProjectionAnalysisDlg::UpdateViewTexts() {
+    const ProjectionParamTexts texts = Texts();
+    std::lock_guard<std::mutex> lock(m_viewMutex);
+    m_viewTexts = texts;
+}
+
+void ProjectionAnalysisDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    m_shown = isVisible();
+}
+
+void ProjectionAnalysisDlg::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    m_shown = isVisible();
 }
 
 bool ProjectionAnalysisDlg::GetParamsFromControls(ProjectionAnalysisParams& params) const {

@@ -2,11 +2,14 @@
 
 // The projection parameter editor: a set's five analysis values as typed,
 // saved to the set's file; the set being edited is remembered in
-// [ProjectionAnalysisTool]. Edits redraw the image views a second later.
+// [ProjectionAnalysisTool]. While it is visible the image views draw their
+// projection curves with its values; edits redraw them a second later.
 
 #include <QDialog>
 
+#include <atomic>
 #include <map>
+#include <mutex>
 
 #include "tools/ProjectionParamEditor.h"
 
@@ -36,8 +39,14 @@ public:
     QLabel* PeaksLabel() const { return m_peaksLabel; }
     QPushButton* SaveButton() const { return m_save; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     ProjectionParamTexts Texts() const;
+    // Keeps what the render thread reads: it never touches the controls.
+    void UpdateViewTexts();
     void OnParamChanged();
     void UpdatePeaksLabel();
     QTimer* OneShot(int milliseconds, std::function<void()> action);
@@ -53,6 +62,9 @@ private:
     QPushButton* m_save = nullptr;
     QTimer* m_reloadTimer = nullptr;  // 1000
     QTimer* m_redrawTimer = nullptr;  // 1002
+    std::atomic<bool> m_shown{false};
+    mutable std::mutex m_viewMutex;
+    ProjectionParamTexts m_viewTexts;
 };
 
 extern ProjectionAnalysisDlg* g_ProjectionAnalysisDlg;

@@ -1,6 +1,8 @@
 #include "tools/ui/ToolWindow.h"
 
 #include <QCloseEvent>
+#include <QHideEvent>
+#include <QShowEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -162,4 +164,14 @@ QLabel* ToolWindow::MakeStatusLine() {
 void ToolWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     hide();
+}
+
+void ToolWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    m_shown = isVisible();
+}
+
+void ToolWindow::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    m_shown = isVisible();
 }

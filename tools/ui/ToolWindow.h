@@ -56,6 +56,10 @@ public:
     void KillTimer(int id);
     bool IsTimerActive(int id) const;
 
+    // Whether the window is shown; safe to read on any thread (the render
+    // thread asks it of the tools that lend lines to the image views).
+    bool IsShown() const { return m_shown; }
+
     // Batch runs.
     bool IsRunning() const { return m_running; }
     void RequestStop() { m_stopFlag = true; }
@@ -89,6 +93,8 @@ protected:
     QLabel* MakeStatusLine();
 
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
     // Cuts every connection of the child controls to this window. A tool
     // calls it first in its destructor: the controls outlive the tool's own
@@ -107,6 +113,7 @@ private:
     QLabel* m_status = nullptr;
     std::map<int, QTimer*> m_timers;
     std::atomic<bool> m_stopFlag{true};
+    std::atomic<bool> m_shown{false};
     bool m_running = false;
     std::thread m_worker;
 };

@@ -9,15 +9,17 @@
 
 #include "app/FrameCommands.h"
 #include "app/FrameHooks.h"
+#include "imaging/ui/ROIManager.h"
 #include "tools/ui/AlgoIteratorTool.h"
 #include "tools/ui/CountingAlgorithmDlg.h"
 #include "tools/ui/EpiCellCountingAlgoDlg.h"
 #include "tools/ui/FindMeniscusDlg.h"
 #include "tools/ui/FocusToolDlg.h"
 #include "tools/ui/FractionationAnalysisDlg.h"
-#include "tools/ui/ProjectionAnalysisDlg.h"
 #include "tools/ui/ImageAnalysisToolDlg.h"
 #include "tools/ui/MontageDlg.h"
+#include "tools/ui/ProjectionAnalysisDlg.h"
+#include "tools/ui/ProjectionAnalysisTool.h"
 #include "tools/ui/VideoDlg.h"
 
 namespace {
@@ -63,6 +65,12 @@ void ShowOnlyFolderTool(QWidget* shown) {
     }
 }
 
+void ShowROIManagerFrom(QWidget* tool) {
+    Show(GetROIManager(tool ? tool->parentWidget() : nullptr));
+}
+
+void ShowProjectionParamEditor(QWidget* parent) { Show(Ensure(g_ProjectionAnalysisDlg, parent)); }
+
 void InstallToolWindows(CommandRouter& commands, QWidget* parent) {
     // A second use leaves the counting tool shown.
     commands.SetHandler(cmd::CountingAlgorithmParameters,
@@ -81,6 +89,8 @@ void InstallToolWindows(CommandRouter& commands, QWidget* parent) {
                         [parent] { Toggle(Ensure(g_FractionationAnalysisDlg, parent)); });
     commands.SetHandler(cmd::ProjectionAnalysisParameters,
                         [parent] { Toggle(Ensure(g_ProjectionAnalysisDlg, parent)); });
+    commands.SetHandler(cmd::ProjectionAnalysisTool,
+                        [parent] { Toggle(Ensure(g_ProjectionAnalysisTool, parent)); });
 
     // The main window refuses to close while a batch analysis runs.
     FrameHooks hooks = GetFrameHooks();

@@ -14,3 +14,11 @@ void InstallToolWindows(CommandRouter& commands, QWidget* parent);
 // itself, and showing one hides the others.
 void RegisterFolderTool(QWidget* window);
 void ShowOnlyFolderTool(QWidget* shown);
+
+// The folder tools' ROI manager button: makes the program's ROI manager
+// window on first use (owned by the tool's parent) and shows it.
+void ShowROIManagerFrom(QWidget* tool);
+
+// The projection tool's "..." beside its parameter set: makes the parameter
+// editor on first use and shows it; a shown editor stays shown.
+void ShowProjectionParamEditor(QWidget* parent);
