@@ -89,25 +89,6 @@ void MeanAndStdev(double sum, double sumOfSquares, size_t n, double& mean, doubl
     }
 }
 
-SYSTEMTIME ModificationTime(const std::string& path)
-{
-    SYSTEMTIME time{};
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return time;
-    std::tm local{};
-    if (!::localtime_r(&info.st_mtime, &local))
-        return time;
-    time.wYear = static_cast<uint16_t>(local.tm_year + 1900);
-    time.wMonth = static_cast<uint16_t>(local.tm_mon + 1);
-    time.wDayOfWeek = static_cast<uint16_t>(local.tm_wday);
-    time.wDay = static_cast<uint16_t>(local.tm_mday);
-    time.wHour = static_cast<uint16_t>(local.tm_hour);
-    time.wMinute = static_cast<uint16_t>(local.tm_min);
-    time.wSecond = static_cast<uint16_t>(local.tm_sec);
-    return time;
-}
-
 bool WriteTextFile(const std::string& path, const std::string& text)
 {
     platform::CrlfTextWriter out(path);
@@ -222,7 +203,7 @@ ImageResult AnalyseImage(const RunSetup& setup, ImageAnalysisRun& run, const std
         if (lp.loaded)
             MeanAndStdev(sumLP, sumLP2, n, r.meanLP[t], r.stdevLP[t]);
     }
-    r.modified = ModificationTime(r.fullPath);
+    platform::GetFileModifiedLocalTime(r.fullPath, &r.modified);
     return r;
 }
 

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <ctime>
 
+#include <sys/stat.h>
+
 #include "platform/Clock.h"
 
 namespace {
@@ -109,6 +111,15 @@ bool FileTime100nsToSystemTime(uint64_t count, SYSTEMTIME* out) {
     ms /= 60;
     out->wMinute = static_cast<uint16_t>(ms % 60);
     out->wHour = static_cast<uint16_t>(ms / 60);
+    return true;
+}
+
+bool GetFileModifiedLocalTime(const std::string& path, SYSTEMTIME* out) {
+    *out = SYSTEMTIME{};
+    struct stat info{};
+    std::tm local{};
+    if (::stat(path.c_str(), &info) != 0 || !::localtime_r(&info.st_mtime, &local)) return false;
+    FillFromTm(local, 0, out);
     return true;
 }
 

@@ -4,6 +4,7 @@
 // since 1601-01-01 that some of its computations use.
 
 #include <cstdint>
+#include <string>
 
 struct SYSTEMTIME {
     uint16_t wYear;
@@ -28,5 +29,9 @@ namespace platform {
 uint64_t SystemTimeToFileTime100ns(const SYSTEMTIME& time);
 // The reverse; false when the count is out of range.
 bool FileTime100nsToSystemTime(uint64_t count, SYSTEMTIME* out);
+
+// The last-write time of a file in local time; all fields 0 (and false)
+// when the file cannot be examined.
+bool GetFileModifiedLocalTime(const std::string& path, SYSTEMTIME* out);
 
 }  // namespace platform

@@ -15,6 +15,7 @@
 // where marked) by the window.
 
 #include "analysis/LPCurveParams.h"
+#include "analysis/Projection.h"
 #include "analysis/ProjectionAnalysisParams.h"
 #include "tools/ToolFrame.h"
 
@@ -29,7 +30,7 @@ struct ProjectionRunRequest {
     std::string roiName;                       // the ROI combo's text
     std::string lpCurveName;                   // the LP-curve combo's text
     std::string gdText;                        // the Gd edit's text, as typed
-    bool openSummary = false;                  // the "Open Summary" box
+    bool openSummary = false;                  // the "Open Summary" box: the worker opens the summary
     std::string programName = "Vellora";
     std::string programVersion;
 };
@@ -66,3 +67,11 @@ struct ProjectionRunResult {
 ProjectionRunResult WORKER_THREAD_AnalyzeProjections(const ProjectionRunRequest& request,
                                                      ProjectionAnalysisParams& params, const LPCurveParams& lpCurve,
                                                      const ToolWorkerContext& context);
+
+// The seven summary columns of one fitted peak: amplitude, width, centre as
+// a height between the magnets (0 at the lower, 1 at the upper), the LP
+// values of that height and of the width, the fit error (-1 when none was
+// computed) and the error flag. The ROI is that of `params`; the magnet rows
+// must differ.
+std::string FormatProjectionPeakColumns(const ProjectionPeak& peak, const ProjectionAnalysisParams& params,
+                                        int32_t upperMagnet, int32_t lowerMagnet, const LPCurveParams& lpCurve);

@@ -2,7 +2,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "platform/Clock.h"
@@ -100,6 +103,29 @@ TEST(Time, LocalAndSystemTimeFollowTheInstalledClock) {
     GetSystemTime(&utc);
     EXPECT_EQ(utc.wSecond, 10);
     EXPECT_EQ(utc.wMilliseconds, 750);
+}
+
+TEST(Time, FileModifiedTimeIsLocalAndZeroForAMissingFile) {
+    const std::filesystem::path file = std::filesystem::path(std::getenv("VELLORA_TEST_ROOT")) / "stamped.txt";
+    std::ofstream(file) << "x";
+    const system_clock::time_point moment = sys_days(2023y / July / 14) + 8h + 30min + 45s;
+    std::filesystem::last_write_time(file, std::filesystem::file_time_type::clock::from_sys(moment));
+
+    std::time_t seconds = system_clock::to_time_t(moment);
+    std::tm expected{};
+    localtime_r(&seconds, &expected);
+    SYSTEMTIME modified{};
+    ASSERT_TRUE(platform::GetFileModifiedLocalTime(file.string(), &modified));
+    EXPECT_EQ(modified.wYear, expected.tm_year + 1900);
+    EXPECT_EQ(modified.wMonth, expected.tm_mon + 1);
+    EXPECT_EQ(modified.wDay, expected.tm_mday);
+    EXPECT_EQ(modified.wHour, expected.tm_hour);
+    EXPECT_EQ(modified.wMinute, 30);
+    EXPECT_EQ(modified.wSecond, 45);
+
+    EXPECT_FALSE(platform::GetFileModifiedLocalTime((file.parent_path() / "absent.txt").string(), &modified));
+    EXPECT_EQ(modified.wYear, 0);
+    EXPECT_EQ(modified.wSecond, 0);
 }
 
 TEST(Clock, ManualClockMovesOnlyThroughSleepAndAdvance) {
