@@ -595,8 +595,9 @@ bool CImageView::OnFlattenRows() {
     if (!document || !document->m_pImage) return false;
     if (!g_MatAccessLock || !g_MatAccessLock->Wait(kMatLockWaitMs)) return false;
     std::vector<uint16_t> profile;
-    const bool flattened = document->m_pImage && ComputeRowPercentileProfile(*document->m_pImage, roi, 0.99, profile) &&
-                           FlattenRows(*document->m_pImage, roi, profile);
+    cv::Mat* image = document->m_pImage;  // the live view may have replaced it while we waited
+    const bool flattened =
+        image && ComputeRowPercentileProfile(*image, roi, 0.99, profile) && FlattenRows(*image, roi, profile);
     g_MatAccessLock->Release();
     if (!flattened) return false;
     m_bRedraw = true;

@@ -70,7 +70,8 @@ protected:
         request.programVersion = "1.0";
         for (size_t i = 0; i < recorded.truth.size(); ++i) {
             const std::string path = (images / recorded.truth[i].brightFieldFile).string();
-            (static_cast<int>(i) < plan.framesBeforeFlow ? request.backgroundPaths : request.imagePaths).push_back(path);
+            const bool beforeFlow = static_cast<int>(i) < plan.framesBeforeFlow;
+            (beforeFlow ? request.backgroundPaths : request.imagePaths).push_back(path);
         }
 
         LogFileData log;

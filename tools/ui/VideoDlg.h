@@ -4,8 +4,9 @@
 // name and frame rate, and either a grey-scale video of the chosen files or
 // a colour video whose Brightfield, Red, Green and Blue channels take each
 // capture's image of the type chosen for them, stretched from the channel's
-// range. Preview shows the chosen files on the image grid. Contrast opens the contrast window with these ranges and copies its
-// markers back. Settings in [VideoDlg] of the main settings file.
+// range. Preview shows the chosen files on the image grid. Contrast opens
+// the contrast window with these ranges and copies its markers back.
+// Settings in [VideoDlg] of the main settings file.
 //
 // Timers: 1000 refills the list and the type names; 1001 saves the settings;
 // 1002 copies the contrast window's ranges.
