@@ -10,6 +10,7 @@
 
 #include "analysis/BGImages.h"
 #include "analysis/DisplayMapping.h"
+#include "analysis/RowFlattening.h"
 #include "app/ActiveROI.h"
 #include "app/ExperimentSettingsIni.h"
 #include "app/FrameHooks.h"
@@ -497,6 +498,7 @@ bool CImageView::OnCommand(int id) {
         case viewcmd::SaveImageToExperiment: OnSaveImageToExperiment(); return true;
         case viewcmd::SaveReferenceImage: OnSaveReferenceImage(); return true;
         case viewcmd::ChannelAndMagnetPositions: OnChannelAndMagnetPositions(); return true;
+        case viewcmd::FlattenRows: OnFlattenRows(); return true;
         case viewcmd::HideROI:
         case viewcmd::ShowROI: {
             const bool hide = id == viewcmd::HideROI;
@@ -590,6 +592,25 @@ void CImageView::OnScaleIntensities() {
     m_nDisplayMin = minimum;
     m_bRedraw = true;
     Invalidate();
+}
+
+bool CImageView::OnFlattenRows() {
+    // Scripts may move the active region meanwhile: use one copy of it.
+    const ROIRect* active = g_pActiveROI;
+    if (!active) return false;
+    const Tovanix::Roi roi{active->left, active->top, active->right, active->bottom};
+    CImageDoc* document = m_pDocument;
+    if (!document || !document->m_pImage) return false;
+    if (!g_MatAccessLock || !g_MatAccessLock->Wait(kMatLockWaitMs)) return false;
+    std::vector<uint16_t> profile;
+    cv::Mat* image = document->m_pImage;  // the live view may have replaced it while we waited
+    const bool flattened =
+        image && ComputeRowPercentileProfile(*image, roi, 0.99, profile) && FlattenRows(*image, roi, profile);
+    g_MatAccessLock->Release();
+    if (!flattened) return false;
+    m_bRedraw = true;
+    Invalidate();
+    return true;
 }
 
 void CImageView::OnAutoScaleIntensities() {

@@ -108,6 +108,7 @@ constexpr int DefinePixelsPerMM = 32825;
 constexpr int AdjustBoundaries = 32828;
 constexpr int DrawProjectionBelow = 32831;
 constexpr int DrawProjectionRight = 32832;
+constexpr int FlattenRows = 32856;
 }  // namespace viewcmd
 
 // One entry of the view's context menu; id 0 is a separator.
@@ -165,6 +166,12 @@ public:
     void OnSaveImageToExperiment();
     void OnSaveReferenceImage();
     void OnAdjustBoundaries();
+    // Row flattening of the image inside the active region: each row is
+    // scaled so that its 99th-percentile intensity comes to the median of
+    // those intensities. Without an active region, an image or the image
+    // lock nothing changes. True when the image was flattened (and the view
+    // asked to repaint).
+    bool OnFlattenRows();
     // The context menu for the current overlay switches and named regions.
     std::vector<ViewMenuEntry> BuildContextMenu() const;
 

@@ -2,6 +2,7 @@
 
 #include "platform/Files.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -43,6 +44,35 @@ bool ReadSpeed(const char* text, float& value) {
     return true;
 }
 
+// The full paths of the "*.log" files of a folder; directories that match
+// are passed over.
+std::vector<std::string> FindLogFiles(const std::string& folder) {
+    std::vector<std::string> found;
+    std::error_code ec;
+    const fs::path dir = platform::NativePath(folder);
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!IsLogName(name) || it->is_directory()) continue;
+        Tovanix::String path;
+        path.SetPath(folder.c_str(), name.c_str());
+        found.emplace_back(path.c_str());
+    }
+    return found;
+}
+
+// The folder as a path without trailing separators.
+fs::path FolderPath(const std::string& folder) {
+    std::string native = platform::NativePath(folder);
+    while (native.size() > 1 && native.back() == '/') native.pop_back();
+    return fs::path(native).lexically_normal();
+}
+
+bool IsImagesFolder(const std::string& folder) {
+    std::string name = FolderPath(folder).filename().string();
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name == "images";
+}
+
 }  // namespace
 
 LogFileData::LogFileData() {
@@ -56,20 +86,13 @@ bool LogFileData::Load(const std::string& folderText, std::string& error) {
     if (folderText.empty()) return true;
 
     const std::string folder = TrimBlanks(folderText);
-    std::vector<std::string> found;
-    bool anyMatch = false;
-    std::error_code ec;
-    const fs::path dir = platform::NativePath(folder);
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (!IsLogName(name)) continue;
-        anyMatch = true;
-        if (it->is_directory()) continue;
-        Tovanix::String path;
-        path.SetPath(folder.c_str(), name.c_str());
-        found.emplace_back(path.c_str());
+    std::vector<std::string> found = FindLogFiles(folder);
+    // The capture chain files an experiment's images in its Images folder
+    // and the capture log beside that folder.
+    if (found.empty() && IsImagesFolder(folder)) {
+        found = FindLogFiles(FolderPath(folder).parent_path().string());
     }
-    if (!anyMatch || found.empty()) {
+    if (found.empty()) {
         error = "No log file found in image directory: " + folderText;
         return false;
     }

@@ -33,7 +33,9 @@ public:
     Tovanix::SortedPtrList<LogFileRow, Tovanix::TextOrderNoCase<&LogFileRow::imageFile>> Rows;
 
     // Empties the path and rows, then finds and reads the one "*.log" of the
-    // folder. An empty folder text loads nothing and succeeds. On a failed
+    // folder; an experiment's "Images" folder (any case) without a log of
+    // its own takes the one of the experiment folder above it. An empty
+    // folder text loads nothing and succeeds. On a failed
     // read the path is emptied; rows read before the failing line stay.
     bool Load(const std::string& folder, std::string& error);
     // Reads the file at LogPath into the rows.

@@ -157,6 +157,7 @@ void CMainFrame::CreateMenus() {
     AddCommand(action, cmd::ImageAnalysisTool, "Image Analysis Tool");
     AddCommand(action, cmd::CountingAlgorithmParameters, "Counting Algorithm Parameters");
     AddCommand(action, cmd::EpiCellCountingParameters, "Epi Cell Counting Algo Parameters");
+    AddCommand(action, cmd::ProjectionAnalysisParameters, "Projection Analysis Parameters");
     AddCommand(action, cmd::AlgoIterator, "Algo Iterator Tool");
     AddCommand(action, cmd::FocusTool, "Focus Tool");
     AddCommand(action, cmd::FractionationAnalysisTool, "Fractionation Analysis Tool");

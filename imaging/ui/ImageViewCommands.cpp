@@ -23,7 +23,7 @@ QPointer<QTimer> g_readoutTimer;
 constexpr int kViewCommands[] = {cmd::ScaleIntensities, cmd::AutoScaleIntensities, cmd::ZoomIn,
                                  cmd::ZoomOut,          cmd::FullScale,            cmd::SaveAs,
                                  cmd::SaveImageToExperiment, cmd::SaveReferenceImage,
-                                 cmd::ChannelAndMagnetPositions};
+                                 cmd::ChannelAndMagnetPositions, cmd::FlattenRows};
 
 }  // namespace
 
@@ -41,10 +41,11 @@ void InstallImageViewCommands(CommandRouter& commands, QMdiArea* area, QLabel* r
         });
     }
     QPointer<QWidget> owner(parent);
+    // The command shows a hidden manager and hides a shown one.
     commands.SetHandler(cmd::ROIManager, [owner] {
         ROIManager* manager = GetROIManager(owner);
-        manager->show();
-        manager->raise();
+        manager->setVisible(!manager->isVisible());
+        if (manager->isVisible()) manager->raise();
     });
 
     FrameHooks hooks = GetFrameHooks();

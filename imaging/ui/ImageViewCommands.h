@@ -1,9 +1,9 @@
 #pragma once
 
 // The main window's commands that act on the active image view (scaling,
-// zooming, saving, the line search), the pixel readout of the status bar,
-// and the ROI Manager window with the hooks through which the main window
-// and the scripts reach it.
+// zooming, saving, the line search, the row flattening), the pixel readout
+// of the status bar, and the ROI Manager window with the hooks through which
+// the main window and the scripts reach it.
 //
 // User-interface thread.
 

@@ -48,6 +48,26 @@ TEST(LogFileData, LoadsTheFoldersOnlyLog)
     EXPECT_TRUE(error.empty());
 }
 
+TEST(LogFileData, AnImagesFolderTakesTheLogOfItsExperiment)
+{
+    const fs::path experiment = TestRoot() / "log_experiment";
+    WriteFile(experiment / "20260101-1000-00_Run.log", Log(Row("a.png", "1", "2")));
+    fs::create_directories(experiment / "images");
+    fs::create_directories(experiment / "Other");
+    LogFileData data;
+    std::string error;
+    ASSERT_TRUE(data.Load((experiment / "images").string() + "/", error)) << error;
+    EXPECT_EQ(data.Rows.count, 1);
+    EXPECT_EQ(fs::path(data.LogPath.c_str()), experiment / "20260101-1000-00_Run.log");
+    // Any other folder keeps to its own logs.
+    EXPECT_FALSE(data.Load((experiment / "Other").string(), error));
+    EXPECT_EQ(error, "No log file found in image directory: " + (experiment / "Other").string());
+    // A log of the Images folder's own comes first.
+    WriteFile(experiment / "images" / "own.log", Log(Row("b.png", "1", "1")));
+    ASSERT_TRUE(data.Load((experiment / "images").string(), error)) << error;
+    EXPECT_EQ(fs::path(data.LogPath.c_str()).filename(), "own.log");
+}
+
 TEST(LogFileData, RefusesFoldersWithoutOneLog)
 {
     const fs::path none = TestRoot() / "log_none";

@@ -28,21 +28,9 @@ FractionationAnalysisDlg* g_FractionationAnalysisDlg = nullptr;
 
 namespace {
 
-constexpr const char* kSelectAtLeastOne = "You must select at least one file from the list.";
-
 void ReportError(const std::string& text) {
     LogErrAndInfo("FractionationAnalysisDlg", __LINE__, text.c_str());
     platform::ShowMessageBox(text, "Vellora", platform::MB_OK | platform::MB_ICONERROR);
-}
-
-ImageSelectionList SelectedItems(ToolWindow& tool) {
-    ImageSelectionList list;
-    for (const std::string& name : tool.SelectedFileNames()) {
-        ImageSelectionItem item;
-        item.path = JoinToolFolder(tool.FolderEdit()->text().toStdString(), name).c_str();
-        list.push_back(item);
-    }
-    return list;
 }
 
 QComboBox* MakeCombo(int id, QWidget* parent) {
@@ -60,16 +48,6 @@ QPushButton* MakeButton(const char* text, int id, QWidget* parent) {
 }
 
 }  // namespace
-
-void PreviewSelectedFiles(ToolWindow& tool) {
-    ImageSelectionList list = SelectedItems(tool);
-    if (list.empty()) {
-        platform::ShowMessageBox(kSelectAtLeastOne, "Vellora", platform::MB_OK);
-        return;
-    }
-    ImageSelectionDlg grid(&list, &tool);
-    grid.exec();
-}
 
 FractionationAnalysisDlg::FractionationAnalysisDlg(QWidget* parent)
     : ToolWindow("Fractionation Analysis", parent), m_settings(MakeFractionationToolSettings()) {
@@ -306,9 +284,9 @@ void FractionationAnalysisDlg::SetBackgroundImages(const std::vector<std::string
 }
 
 void FractionationAnalysisDlg::OnBnClickedSelectBackgroundImages() {
-    ImageSelectionList list = SelectedItems(*this);
+    ImageSelectionList list = SelectedFileItems(*this);
     if (list.empty()) {
-        platform::ShowMessageBox(kSelectAtLeastOne, "Vellora", platform::MB_OK);
+        platform::ShowMessageBox(kSelectAtLeastOneFile, "Vellora", platform::MB_OK);
         return;
     }
     ImageSelectionDlg grid(&list, this);

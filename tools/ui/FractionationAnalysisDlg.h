@@ -18,16 +18,13 @@
 
 #include "tools/FractionationTool.h"
 #include "tools/LogFileData.h"
+#include "tools/ui/ImageSelectionDlg.h"
 #include "tools/ui/ToolWindow.h"
 
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
-
-// The Preview handler the folder tools share: the selected files on the
-// image grid; the marks are not kept.
-void PreviewSelectedFiles(ToolWindow& tool);
 
 class FractionationAnalysisDlg : public ToolWindow {
     Q_OBJECT

@@ -14,8 +14,10 @@
 
 #include "imaging/ReferenceImage.h"
 #include "platform/Files.h"
+#include "platform/UiBridge.h"
 #include "support/ui/DialogControls.h"
 #include "tools/ToolFrame.h"
+#include "tools/ui/ToolWindow.h"
 
 namespace {
 
@@ -217,4 +219,24 @@ void ImageSelectionDlg::OnBnClickedOpenSel() {
     for (const auto& item : *m_list) {
         if (item.selected) OpenImageDocument(item.path.c_str());
     }
+}
+
+ImageSelectionList SelectedFileItems(const ToolWindow& tool) {
+    ImageSelectionList list;
+    for (const std::string& name : tool.SelectedFileNames()) {
+        ImageSelectionItem item;
+        item.path = JoinToolFolder(tool.FolderEdit()->text().toStdString(), name).c_str();
+        list.push_back(item);
+    }
+    return list;
+}
+
+void PreviewSelectedFiles(ToolWindow& tool) {
+    ImageSelectionList list = SelectedFileItems(tool);
+    if (list.empty()) {
+        platform::ShowMessageBox(kSelectAtLeastOneFile, "Vellora", platform::MB_OK);
+        return;
+    }
+    ImageSelectionDlg grid(&list, &tool);
+    grid.exec();
 }

@@ -17,6 +17,7 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 class QTimer;
+class ToolWindow;
 
 class ImageSelectionDlg : public QDialog {
     Q_OBJECT
@@ -25,6 +26,7 @@ public:
 
     static int CountSelected(const ImageSelectionList* list) { return ::CountSelected(list); }
 
+    const ImageSelectionList* Items() const { return m_list; }
     const std::vector<GridCell>& Cells() const { return m_cells; }
     const GreyMapping& Mapping() const { return m_mapping; }
     bool PaintSuppressed() const { return m_paintSuppressed; }
@@ -68,3 +70,16 @@ private:
     QPushButton* m_openSel = nullptr;
     QTimer* m_repaintTimer = nullptr;
 };
+
+// What the folder tools show when their grid is asked for without a file
+// chosen in the list.
+inline constexpr const char* kSelectAtLeastOneFile = "You must select at least one file from the list.";
+
+// The selected files of a tool's list as grid items: the tool's folder
+// joined to each name, in list order, none marked.
+ImageSelectionList SelectedFileItems(const ToolWindow& tool);
+
+// The Preview handler the folder tools share: the selected files on the
+// grid, run modally; the marks are not kept. With none selected it only
+// says so.
+void PreviewSelectedFiles(ToolWindow& tool);

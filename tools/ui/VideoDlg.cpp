@@ -19,6 +19,7 @@
 #include "support/ui/DialogControls.h"
 #include "tools/ui/ChannelCombo.h"
 #include "tools/ui/ContrastDlg.h"
+#include "tools/ui/ImageSelectionDlg.h"
 
 VideoDlg* g_VideoDlg = nullptr;
 
@@ -81,6 +82,11 @@ VideoDlg::VideoDlg(QWidget* parent) : ToolWindow("Video", parent), m_settings(Ma
     layout->addWidget(MakeFileList(), 1);
     layout->addWidget(MakeStatusLine());
     auto* buttons = new QHBoxLayout;
+    // Preview stays usable while a video is made.
+    m_preview = new QPushButton("Preview", this);
+    m_preview->setAutoDefault(false);
+    Tovanix::SetDlgCtrlID(m_preview, 1398);
+    buttons->addWidget(m_preview);
     buttons->addStretch(1);
     buttons->addWidget(MakeRunButton());
     RunButton()->setText("Create");
@@ -108,6 +114,7 @@ VideoDlg::VideoDlg(QWidget* parent) : ToolWindow("Video", parent), m_settings(Ma
         BrowseForFolder("Select a directory with image files...");
         RestartTimer(1000, 0);
     });
+    connect(m_preview, &QPushButton::clicked, this, [this] { PreviewSelectedFiles(*this); });
     connect(m_contrast, &QPushButton::clicked, this, [this] { OnBnClickedContrast(); });
     connect(RunButton(), &QPushButton::clicked, this, [this] { OnBnClickedCreate(); });
 

@@ -4,8 +4,9 @@
 // name and frame rate, and either a grey-scale video of the chosen files or
 // a colour video whose Brightfield, Red, Green and Blue channels take each
 // capture's image of the type chosen for them, stretched from the channel's
-// range. Contrast opens the contrast window with these ranges and copies its
-// markers back. Settings in [VideoDlg] of the main settings file.
+// range. Preview shows the chosen files on the image grid. Contrast opens
+// the contrast window with these ranges and copies its markers back.
+// Settings in [VideoDlg] of the main settings file.
 //
 // Timers: 1000 refills the list and the type names; 1001 saves the settings;
 // 1002 copies the contrast window's ranges.
@@ -37,6 +38,7 @@ public:
     bool OnBnClickedCreate();
     void OnBnClickedContrast();
 
+    QPushButton* PreviewButton() const { return m_preview; }
     QLineEdit* VideoFileEdit() const { return m_videoFile; }
     QLineEdit* FpsEdit() const { return m_fps; }
     QCheckBox* MonochromeCheck() const { return m_monochrome; }
@@ -59,6 +61,7 @@ private:
     std::vector<std::string> m_imageTypeNames;
     QLineEdit* m_videoFile = nullptr;
     QLineEdit* m_fps = nullptr;
+    QPushButton* m_preview = nullptr;
     QPushButton* m_contrast = nullptr;
     QCheckBox* m_monochrome = nullptr;
     QCheckBox* m_trim = nullptr;

@@ -12,11 +12,15 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "analysis/RowFlattening.h"
+#include "app/ActiveROI.h"
+#include "app/FrameCommands.h"
 #include "imaging/ImageDoc.h"
 #include "imaging/ReferenceImage.h"
 #include "imaging/tests/ImagingTestSupport.h"
 #include "imaging/ui/ChildFrame.h"
 #include "imaging/ui/DocTemplate.h"
+#include "imaging/ui/ImageViewCommands.h"
 #include "imaging/ui/ImageViewWidget.h"
 #include "imaging/ui/RenderImage.h"
 #include "platform/UiBridge.h"
@@ -250,6 +254,56 @@ TEST_F(ImageWindowsTest, InvertingAnOutlineTwiceRestoresThePixels) {
         }
         EXPECT_EQ(image, before);
     }
+}
+
+// Row flattening (32856) works on the active window's image inside the
+// active region, and only when there are both.
+TEST_F(ImageWindowsTest, FlattenRowsEvensTheRowsOfTheActiveImageInsideTheActiveRegion) {
+    CommandRouter commands;
+    InstallImageViewCommands(commands, area.get(), nullptr, nullptr);
+    ROIRect* const kept = g_pActiveROI;
+    g_pActiveROI = nullptr;
+
+    // No image window: nothing to do.
+    EXPECT_TRUE(commands.Execute(cmd::FlattenRows));
+
+    // Rows of rising brightness with a dimmer column band.
+    cv::Mat image(40, 60, CV_16UC1);
+    for (int r = 0; r < image.rows; ++r) image.row(r).setTo(1000 + 100 * r);
+    image.colRange(10, 20) /= 2;
+    ASSERT_TRUE(cv::imwrite(Path("rows.png"), image));
+    CImageDoc* document = docTemplate->OpenDocumentFile(Path("rows.png").c_str());
+    ASSERT_NE(document, nullptr);
+    auto pixels = [document] { return cv::Mat(*document->m_pImage).clone(); };
+
+    // No active region: the image stays as it is.
+    EXPECT_TRUE(commands.Execute(cmd::FlattenRows));
+    EXPECT_EQ(cv::norm(pixels(), image, cv::NORM_INF), 0);
+
+    ROIRect region{5, 8, 44, 30};
+    g_pActiveROI = &region;
+    // While another user holds the image, it is left alone.
+    ASSERT_TRUE(g_MatAccessLock->Wait(0));
+    EXPECT_FALSE(docTemplate->GetFrame(document)->View()->View().OnFlattenRows());
+    g_MatAccessLock->Release();
+    EXPECT_EQ(cv::norm(pixels(), image, cv::NORM_INF), 0);
+
+    EXPECT_TRUE(commands.Execute(cmd::FlattenRows));
+    cv::Mat expected = image.clone();
+    const Tovanix::Roi roi{5, 8, 44, 30};
+    std::vector<uint16_t> profile;
+    ASSERT_TRUE(ComputeRowPercentileProfile(expected, roi, 0.99, profile));
+    ASSERT_TRUE(FlattenRows(expected, roi, profile));
+    const cv::Mat flattened = pixels();
+    EXPECT_EQ(cv::norm(flattened, expected, cv::NORM_INF), 0);
+    // Inside the region every row now peaks alike; outside nothing moved.
+    EXPECT_EQ(flattened.at<uint16_t>(8, 30), flattened.at<uint16_t>(30, 30));
+    EXPECT_NE(flattened.at<uint16_t>(8, 30), image.at<uint16_t>(8, 30));
+    EXPECT_EQ(flattened.at<uint16_t>(31, 30), image.at<uint16_t>(31, 30));
+    EXPECT_EQ(flattened.at<uint16_t>(8, 45), image.at<uint16_t>(8, 45));
+
+    g_pActiveROI = kept;
+    RemoveImageViewCommands(commands);
 }
 
 }  // namespace

@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/videoio.hpp>
@@ -23,6 +25,7 @@
 #include "tools/ui/ContrastDlg.h"
 #include "tools/ui/FindMeniscusDlg.h"
 #include "tools/ui/FocusToolDlg.h"
+#include "tools/ui/ImageSelectionDlg.h"
 #include "tools/ui/ToolWindows.h"
 #include "tools/ui/VideoDlg.h"
 #include "tools/ui/tests/ToolUiTestSupport.h"
@@ -186,6 +189,35 @@ TEST_F(ImageToolWindowsTest, VideoToolRefusesBadInputsAndWritesAColourVideo) {
     tool.MonochromeCheck()->click();
     ASSERT_TRUE(WaitFor([&] { return !tool.Channel(1)->isEnabled() && Setting("VideoDlg", "Monochrome") == "TRUE"; }));
     SaveScreenshot(tool, "VideoDlg");
+}
+
+TEST_F(ImageToolWindowsTest, VideoToolPreviewShowsTheChosenFilesOnTheGrid) {
+    Prepare("video-preview", "[VideoDlg]\r\nDirectory=%FOLDER%\r\n");
+    RecordingUi ui;
+    VideoDlg tool;
+    tool.show();
+    ASSERT_TRUE(WaitFor([&] { return tool.FileList()->count() == 6; }));
+    EXPECT_EQ(tool.PreviewButton()->text(), "Preview");
+    tool.PreviewButton()->click();
+    EXPECT_EQ(ui.BoxTexts(), std::vector<std::string>{"You must select at least one file from the list."});
+
+    for (const char* name : {"Exp_Red_0002.png", "Exp_BF_0001.png"})
+        tool.FileList()->findItems(name, Qt::MatchExactly).first()->setSelected(true);
+    std::vector<std::string> shown;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* grid = qobject_cast<ImageSelectionDlg*>(widget);
+            if (!grid || !grid->isVisible()) continue;
+            for (const ImageSelectionItem& item : *grid->Items()) shown.push_back(item.path.c_str());
+            grid->reject();
+        }
+    });
+    tool.PreviewButton()->click();
+    // List order, each joined to the folder.
+    EXPECT_EQ(shown, (std::vector<std::string>{(folder / "Exp_BF_0001.png").string(),
+                                               (folder / "Exp_Red_0002.png").string()}));
+    EXPECT_EQ(ui.BoxTexts().size(), 1u);
+    SaveScreenshot(tool, "VideoDlgWithPreview");
 }
 
 TEST_F(ImageToolWindowsTest, VideoToolKeepsTheContrastRangesInStep) {
