@@ -45,6 +45,7 @@
 #include "tools/ui/CountingAlgorithmDlg.h"
 #include "tools/ui/EpiCellCountingAlgoDlg.h"
 #include "tools/ui/FindMeniscusDlg.h"
+#include "tools/ui/ProjectionAnalysisTool.h"
 #include "tools/ui/FocusToolDlg.h"
 #include "tools/ui/FractionationAnalysisDlg.h"
 #include "tools/ui/ImageAnalysisToolDlg.h"
@@ -133,6 +134,8 @@ TEST(MainFrameWindowCommands, EachCommandFollowsItsRuleAndShowsOrTogglesItsWindo
          [] { return g_FractionationAnalysisDlg; }},
         {cmd::CreateVideo, "Create a Video from Images", Rule::Always, Action::Toggle, [] { return g_VideoDlg; }},
         {cmd::FindMeniscus, nullptr, Rule::Always, Action::Toggle, [] { return g_FindMeniscusDlg; }},
+        {cmd::ProjectionAnalysisTool, "Projection Analysis Tool", Rule::Always, Action::Toggle,
+         [] { return g_ProjectionAnalysisTool; }},
         {cmd::Montage, nullptr, Rule::Always, Action::Modal, nullptr},
     };
 
