@@ -332,6 +332,49 @@ TEST(ProjectionAnalysisTool, RunTakesItsRequestFromTheControlsAndShowsARefusal)
     EXPECT_FALSE(tool.StopButton()->isEnabled());
 }
 
+TEST(ProjectionAnalysisTool, RunWritesItsRunFolderAndGivesTheControlsBack)
+{
+    testsupport::EnsureApplication();
+    const fs::path images = MakeImageFolder("proj_tool_run", "[ROI]\r\nitem0=\"Band\",10,149,10,109\r\n");
+    const fs::path lib = images.parent_path() / "LIB";
+    WriteFile(lib / "Bands.PA_params",
+              "[RightSideProjection]\r\nSmoothingWindowMicrons=5\r\nNumPeaksToFind=1\r\nStdevIntegrationArea=1.0\r\n"
+              "IntegrationSamples=11\r\nFindValleys=TRUE\r\n");
+    WriteFile(lib / "Curve.LP_curve_params",
+              "[LPCurveParams]\r\nChiGd_factor=0.0003\r\nrhobuffer=1.0\r\nmunot=1.0\r\ng=9.81\r\ncubic=0\r\n"
+              "square=0\r\nlinear=2\r\nconstant=1\r\nmag_gap=1.5\r\nChiPar=0\r\n");
+    RecordingUi ui;
+    ProjectionAnalysisTool tool;
+    tool.FolderEdit()->setText(QString::fromStdString(images.string()));
+    ASSERT_TRUE(tool.FillFileListBox());
+    SelectFiles(tool, {"Exp_BF_0001.png", "Exp_BF_0003.png"});
+    tool.SetBackgroundImages({"Exp_BF_0002.png"});
+    tool.ParamsCombo()->SetText("Bands");
+    tool.RoiCombo()->setEditText("Band");
+    tool.LPCurveCombo()->SetText("Curve");
+    tool.GdEdit()->setText("50");
+    tool.OpenSummaryBox()->setChecked(false);
+
+    ASSERT_TRUE(tool.OnBnClickedRun()) << (ui.BoxTexts().empty() ? "" : ui.BoxTexts()[0]);
+    ASSERT_TRUE(WaitFor([&] { return !tool.IsRunning(); }));
+    ASSERT_TRUE(WaitFor([&] { return tool.RunButton()->isEnabled(); }));
+    EXPECT_TRUE(ui.BoxTexts().empty()) << ui.BoxTexts()[0];
+    EXPECT_FALSE(tool.StopButton()->isEnabled());
+
+    // One time-stamped run folder with the summary named after the first file.
+    std::vector<fs::path> runs;
+    for (const auto& entry : fs::directory_iterator(images)) {
+        if (entry.is_directory()) runs.push_back(entry.path());
+    }
+    ASSERT_EQ(runs.size(), 1u);
+    const std::string summary = ReadFile(runs[0] / "Exp_BF_0001.Analysis.txt");
+    EXPECT_NE(summary.find("#LP_curve=Curve"), std::string::npos);
+    EXPECT_NE(summary.find("Exp_BF_0001.png\t"), std::string::npos);
+    EXPECT_NE(summary.find("Exp_BF_0003.png\t"), std::string::npos);
+    EXPECT_TRUE(fs::exists(runs[0] / "Exp_BF_0001.[vert_proj].txt"));
+    EXPECT_TRUE(fs::exists(runs[0] / "Exp_BF_0001.[horz_proj].txt"));
+}
+
 TEST(ProjectionAnalysisTool, ShowingItHidesTheOtherFolderToolsAndItsButtonsShowTheirWindows)
 {
     testsupport::EnsureApplication();
