@@ -1,6 +1,8 @@
 #include "tools/FolderCalibration.h"
 
 #include "app/ExperimentSettingsIni.h"
+#include "app/VelloraApp.h"
+#include "imaging/ImageView.h"
 #include "platform/Files.h"
 #include "support/Profile.h"
 #include "support/String.h"
@@ -66,4 +68,33 @@ bool StoreFolderCalibrationValue(const std::string& folder, const std::string& k
         return Tovanix::E_WritePrivateProfileString(k.section, k.iniKey, std::to_string(row).c_str(), ini.c_str());
     }
     return false;
+}
+
+ChannelMagnetRows FolderCalibrationRows::Get() const {
+    return {m_rows[0].load(), m_rows[1].load(), m_rows[2].load(), m_rows[3].load()};
+}
+
+void FolderCalibrationRows::CopyTo(int32_t rows[4]) const {
+    for (int k = 0; k < 4; ++k) rows[k] = m_rows[k].load();
+}
+
+void FolderCalibrationRows::Set(const ChannelMagnetRows& rows) {
+    for (size_t k = 0; k < rows.size(); ++k) m_rows[k] = rows[k];
+}
+
+bool FolderCalibrationRows::Load(const std::string& folder, std::string& error) {
+    ChannelMagnetRows rows = Get();
+    if (!LoadFolderCalibration(folder, rows, error)) return false;
+    Set(rows);
+    bool changed = false;
+    for (size_t k = 0; k < rows.size(); ++k) changed = changed || rows[k] != g_ChannelMagnetLines[k].load();
+    if (changed) theApp.InvalidateAllImageViews();
+    return true;
+}
+
+bool FolderCalibrationRows::Store(const std::string& folder, const std::string& key, int32_t row) {
+    ChannelMagnetRows rows = Get();
+    if (!StoreFolderCalibrationValue(folder, key, row, rows)) return false;
+    Set(rows);
+    return true;
 }

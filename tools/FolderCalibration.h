@@ -9,6 +9,7 @@
 // the failure has nothing to say.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -28,3 +29,22 @@ bool LoadFolderCalibration(const std::string& folder, ChannelMagnetRows& rows, s
 // or one without a settings file.
 bool StoreFolderCalibrationValue(const std::string& folder, const std::string& key, int32_t row,
                                  ChannelMagnetRows& rows);
+
+// The rows a folder tool holds for its folder and lends the image views
+// while it is shown; the render thread reads them, the tool's thread writes
+// them.
+class FolderCalibrationRows {
+public:
+    ChannelMagnetRows Get() const;
+    void CopyTo(int32_t rows[4]) const;
+    // Reads the folder's rows (see LoadFolderCalibration) and redraws every
+    // image view when they differ from the rows the views draw.
+    bool Load(const std::string& folder, std::string& error);
+    // Stores a placed line (see StoreFolderCalibrationValue).
+    bool Store(const std::string& folder, const std::string& key, int32_t row);
+
+private:
+    void Set(const ChannelMagnetRows& rows);
+
+    std::atomic<int32_t> m_rows[4] = {0, 0, 0, 0};
+};

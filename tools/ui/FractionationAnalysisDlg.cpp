@@ -161,7 +161,7 @@ void FractionationAnalysisDlg::InstallViewHooks() {
     ToolLinesSources lines = GetToolLinesSources();
     lines.fractionationTool = [this](int32_t rows[4]) {
         if (!IsShown()) return false;
-        for (int k = 0; k < 4; ++k) rows[k] = m_rows[k].load();
+        m_rows.CopyTo(rows);
         return true;
     };
     SetToolLinesSources(lines);
@@ -199,9 +199,7 @@ void FractionationAnalysisDlg::RemoveViewHooks() {
     SetProjectionParamsSources(sources);
 }
 
-ChannelMagnetRows FractionationAnalysisDlg::Rows() const {
-    return {m_rows[0].load(), m_rows[1].load(), m_rows[2].load(), m_rows[3].load()};
-}
+ChannelMagnetRows FractionationAnalysisDlg::Rows() const { return m_rows.Get(); }
 
 void FractionationAnalysisDlg::LoadSettings() {
     m_settings.SetLoading(true);
@@ -229,26 +227,16 @@ bool FractionationAnalysisDlg::SaveSettings() {
 }
 
 bool FractionationAnalysisDlg::LoadCalibrationValues() {
-    ChannelMagnetRows rows = Rows();
     std::string error;
-    if (!LoadFolderCalibration(FolderEdit()->text().toStdString(), rows, error)) {
+    if (!m_rows.Load(FolderEdit()->text().toStdString(), error)) {
         if (!error.empty()) ReportError(error);
         return false;
     }
-    bool changed = false;
-    for (int k = 0; k < 4; ++k) {
-        m_rows[k] = rows[static_cast<size_t>(k)];
-        changed = changed || rows[static_cast<size_t>(k)] != g_ChannelMagnetLines[k].load();
-    }
-    if (changed) theApp.InvalidateAllImageViews();
     return true;
 }
 
 bool FractionationAnalysisDlg::StoreCalibrationValue(const std::string& key, int32_t row) {
-    ChannelMagnetRows rows = Rows();
-    if (!StoreFolderCalibrationValue(FolderEdit()->text().toStdString(), key, row, rows)) return false;
-    for (int k = 0; k < 4; ++k) m_rows[k] = rows[static_cast<size_t>(k)];
-    return true;
+    return m_rows.Store(FolderEdit()->text().toStdString(), key, row);
 }
 
 bool FractionationAnalysisDlg::GetProjectionParams(ProjectionAnalysisParams& params, std::string& error) const {

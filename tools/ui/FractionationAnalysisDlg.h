@@ -73,7 +73,7 @@ private:
 
     ToolSettings m_settings;
     const bool m_brightFieldImages = true;  // a run always subtracts the image from the baseline
-    std::atomic<int32_t> m_rows[4] = {0, 0, 0, 0};
+    FolderCalibrationRows m_rows;
     LogFileData m_log;
     std::vector<std::string> m_backgrounds;
     std::string m_lastReport;

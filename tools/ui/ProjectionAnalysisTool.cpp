@@ -207,7 +207,7 @@ void ProjectionAnalysisTool::InstallViewHooks() {
     ToolLinesSources lines = GetToolLinesSources();
     lines.projectionTool = [this](int32_t rows[4]) {
         if (!IsShown()) return false;
-        for (int k = 0; k < 4; ++k) rows[k] = m_rows[k].load();
+        m_rows.CopyTo(rows);
         return true;
     };
     SetToolLinesSources(lines);
@@ -229,9 +229,7 @@ void ProjectionAnalysisTool::RemoveViewHooks() {
     SetImageViewToolHooks(hooks);
 }
 
-ChannelMagnetRows ProjectionAnalysisTool::Rows() const {
-    return {m_rows[0].load(), m_rows[1].load(), m_rows[2].load(), m_rows[3].load()};
-}
+ChannelMagnetRows ProjectionAnalysisTool::Rows() const { return m_rows.Get(); }
 
 void ProjectionAnalysisTool::LoadSettings() {
     if (m_saving) return;
@@ -263,29 +261,19 @@ bool ProjectionAnalysisTool::SaveSettings() {
 }
 
 bool ProjectionAnalysisTool::LoadCalibrationValues() {
-    ChannelMagnetRows rows = Rows();
     std::string error;
-    if (!LoadFolderCalibration(FolderEdit()->text().toStdString(), rows, error)) {
+    if (!m_rows.Load(FolderEdit()->text().toStdString(), error)) {
         if (!error.empty()) {
             LogErrAndInfo("ProjectionAnalysisTool", __LINE__, error.c_str());
             platform::ShowMessageBox(error, "Vellora", platform::MB_OK | platform::MB_ICONERROR);
         }
         return false;
     }
-    bool changed = false;
-    for (int k = 0; k < 4; ++k) {
-        m_rows[k] = rows[static_cast<size_t>(k)];
-        changed = changed || rows[static_cast<size_t>(k)] != g_ChannelMagnetLines[k].load();
-    }
-    if (changed) theApp.InvalidateAllImageViews();
     return true;
 }
 
 bool ProjectionAnalysisTool::StoreCalibrationValue(const std::string& name, int32_t value) {
-    ChannelMagnetRows rows = Rows();
-    if (!StoreFolderCalibrationValue(FolderEdit()->text().toStdString(), name, value, rows)) return false;
-    for (int k = 0; k < 4; ++k) m_rows[k] = rows[static_cast<size_t>(k)];
-    return true;
+    return m_rows.Store(FolderEdit()->text().toStdString(), name, value);
 }
 
 void ProjectionAnalysisTool::DisableControls() {

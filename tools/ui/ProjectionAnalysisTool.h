@@ -78,7 +78,7 @@ private:
 
     ToolSettings m_settings;
     bool m_saving = false;
-    std::atomic<int32_t> m_rows[4] = {0, 0, 0, 0};
+    FolderCalibrationRows m_rows;
     std::vector<std::string> m_backgrounds;
     // Loaded by Run and kept after it: the run's ROI, scale and baseline.
     ProjectionAnalysisParams m_runParams;
