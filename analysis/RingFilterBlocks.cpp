@@ -216,6 +216,7 @@ int FindBlocksBaseline(const RingSampleRows& rows, const RingBlockSettings& sett
     return FindBlocks<Lanes8, N>(rows, settings, x0, x1, found);
 }
 
+#if defined(__x86_64__) || defined(__i386__)
 template <int N>
 [[gnu::target("avx2")]] int FindBlocksAvx2(const RingSampleRows& rows, const RingBlockSettings& settings, int x0,
                                             int x1, std::vector<RingCandidate>& found)
@@ -256,6 +257,18 @@ BlockFinder FinderFor(int lanes)
             return &FindBlocksBaseline<N>;
     }
 }
+#else
+int WidestLanes()
+{
+    return 8;
+}
+
+template <int N>
+BlockFinder FinderFor(int)
+{
+    return &FindBlocksBaseline<N>;
+}
+#endif
 
 BlockFinder FinderForSamples(int samples, int lanes)
 {
