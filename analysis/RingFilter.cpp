@@ -404,6 +404,8 @@ bool MorphologicalRingFilter(const cv::Mat& source, cv::Mat& target, int left, i
     blockSettings.useInnerRing = useInnerRing;
     blockSettings.threshold = std::max(threshold, 0);
 
+    // The cores take bands of rows rather than single rows: each band sets up
+    // its sample rows and buffers once.
     cv::parallel_for_(cv::Range(window.y, window.y + window.height), [&](const cv::Range& rows) {
         const size_t n = static_cast<size_t>(std::max(responder.n, 1));
         std::vector<uint16_t> scratch(3 * n);
@@ -470,7 +472,7 @@ bool MorphologicalRingFilter(const cv::Mat& source, cv::Mat& target, int left, i
                     out[x] = responder(in + x, ringValues, innerValues, outerValues);
             }
         }
-    });
+    }, std::max(1.0, window.height / 16.0));
     return true;
 }
 
