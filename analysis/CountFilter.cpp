@@ -143,11 +143,16 @@ bool CountFilter(const cv::Mat& image, int left, int right, int top, int bottom,
     // this once per trial radius on images of one size, and only the window
     // is ever marked, so only the window needs clearing.
     thread_local cv::Mat mask;
+    const uchar* previous = mask.data;
     mask.create(image.size(), CV_16UC1);
+    if (mask.data != previous)
+        mask.setTo(0);
     // The response is zero almost everywhere: the rows are searched for
-    // seed pixels (at or above the threshold) on all cores first, their
-    // part of the mask cleared on the way, then the seeds are taken in the
-    // order a scan of the window meets them.
+    // seed pixels (at or above the threshold) on all cores first, then the
+    // seeds are taken in the order a scan of the window meets them. A fill
+    // joins only window pixels at or above the threshold, which are all
+    // seeds, so clearing the mask at the seeds clears every mark that can
+    // matter; a mark left elsewhere by an earlier call is never looked at.
     const int windowRows = window.ymax - window.ymin;
     thread_local std::vector<std::vector<int>> seeds;
     if (seeds.size() < static_cast<size_t>(windowRows))
@@ -159,11 +164,12 @@ bool CountFilter(const cv::Mat& image, int left, int right, int top, int bottom,
             std::vector<int>& found = rowSeeds[static_cast<size_t>(y - window.ymin)];
             found.clear();
             uint16_t* maskRow = visits.ptr<uint16_t>(y);
-            std::fill(maskRow + window.xmin, maskRow + window.xmax, 0);
             const uint16_t* row = image.ptr<uint16_t>(y);
             for (int x = SkipBelow(row, window.xmin, window.xmax, threshold); x < window.xmax;
-                 x = SkipBelow(row, x + 1, window.xmax, threshold))
+                 x = SkipBelow(row, x + 1, window.xmax, threshold)) {
                 found.push_back(x);
+                maskRow[x] = 0;
+            }
         }
     }, std::max(1.0, windowRows / 64.0));
     for (int y = window.ymin; y < window.ymax; ++y) {

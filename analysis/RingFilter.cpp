@@ -1,5 +1,7 @@
 #include "analysis/RingFilter.h"
 
+#include "analysis/RingFilterBlocks.h"
+
 #include <algorithm>
 #include <bit>
 #include <climits>
@@ -37,6 +39,12 @@ QuantilePosition MakeQuantilePosition(int n, double fraction)
     return q;
 }
 
+// The quantile between the sorted values vi and vj.
+float Interpolate(double vi, double vj, const QuantilePosition& q)
+{
+    return static_cast<float>(vi + (vj - vi) * q.frac);
+}
+
 // Quantile of n values (may reorder them). A ring has a few dozen samples at
 // most; for those the two wanted order statistics are found by counting each
 // value's rank, which runs without data-dependent branches.
@@ -61,7 +69,7 @@ float Quantile(uint16_t* values, int n, const QuantilePosition& q)
         vi = values[q.i];
         vj = q.j > q.i ? *std::min_element(values + q.i + 1, values + n) : vi;
     }
-    return static_cast<float>(vi + (vj - vi) * q.frac);
+    return Interpolate(vi, vj, q);
 }
 
 double TruncatedClamped(double value, int low, int high)
@@ -95,6 +103,7 @@ struct RowSamples {
     std::vector<const uint8_t*> flags;   // at-threshold flags of the ring samples
     std::vector<const uint16_t*> ring;   // ring sample values
     std::vector<const uint16_t*> inner;  // inner ring sample values
+    std::vector<const uint16_t*> outer;  // outer ring sample values
 };
 
 // Calls `visit(x)` for each column x of [x0, x1), left to right, with at
@@ -192,13 +201,18 @@ struct RingResponder {
             outerValues[k] = centre[outer[k]];
         if (QuantileSurelyAbove(outerValues, q75, r))
             return 0;
-        float innerQuantile = 0.0f;
-        if (useInnerRing) {
-            innerQuantile = Quantile(innerValues, n, q75);
-            if (innerQuantile > r)
-                return 0;
-        }
-        const float o = Quantile(outerValues, n, q75);
+        const float innerQuantile = useInnerRing ? Quantile(innerValues, n, q75) : 0.0f;
+        return FromQuantiles(r, innerQuantile, Quantile(outerValues, n, q75));
+    }
+
+    // The response from the ring's lower quartile and the inner (with the
+    // inner ring) and outer rings' upper quartiles.
+    uint16_t FromQuantiles(float r, float innerQuantile, float o) const
+    {
+        if (r < threshold)
+            return 0;
+        if (useInnerRing && innerQuantile > r)
+            return 0;
         if (o > r)
             return 0;
         float base = useInnerRing ? std::min(innerQuantile, o) : o;
@@ -210,6 +224,14 @@ struct RingResponder {
         if (!(response > 0.0f))
             return 0;
         return static_cast<uint16_t>(std::round(std::min(response, 65535.0f)));
+    }
+
+    // The same from the sorted sample values the quantiles lie between.
+    uint16_t FromOrderStatistics(const RingCandidate& c) const
+    {
+        return FromQuantiles(Interpolate(c.ring[0], c.ring[1], q25),
+                             useInnerRing ? Interpolate(c.inner[0], c.inner[1], q75) : 0.0f,
+                             Interpolate(c.outer[0], c.outer[1], q75));
     }
 };
 
@@ -374,7 +396,16 @@ bool MorphologicalRingFilter(const cv::Mat& source, cv::Mat& target, int left, i
     // of columns then build up in vector registers over all samples, instead
     // of a pass through a row of counters per sample.
     const bool blockwise = responder.n <= 255;
+    // For the common sample counts wider blocks find the quantiles of all
+    // their columns at once (see RingFilterBlocks.h).
+    const bool quantileBlocks = blockwise && HasRingBlocks(responder.n) && threshold <= 65535;
+    RingBlockSettings blockSettings;
+    blockSettings.samples = responder.n;
+    blockSettings.useInnerRing = useInnerRing;
+    blockSettings.threshold = std::max(threshold, 0);
 
+    // The cores take bands of rows rather than single rows: each band sets up
+    // its sample rows and buffers once.
     cv::parallel_for_(cv::Range(window.y, window.y + window.height), [&](const cv::Range& rows) {
         const size_t n = static_cast<size_t>(std::max(responder.n, 1));
         std::vector<uint16_t> scratch(3 * n);
@@ -391,6 +422,8 @@ bool MorphologicalRingFilter(const cv::Mat& source, cv::Mat& target, int left, i
         samples.flags.resize(n);
         samples.ring.resize(n);
         samples.inner.resize(n);
+        samples.outer.resize(n);
+        std::vector<RingCandidate> candidates;
         for (int y = rows.start; y < rows.end; ++y) {
             const uint16_t* in = source.ptr<uint16_t>(y);
             uint16_t* out = target.ptr<uint16_t>(y);
@@ -406,8 +439,19 @@ bool MorphologicalRingFilter(const cv::Mat& source, cv::Mat& target, int left, i
                     samples.ring[k] = source.ptr<uint16_t>(y + o.dy) + o.dx;
                     const SampleOffset& io = offsets.inner[k];
                     samples.inner[k] = source.ptr<uint16_t>(y + io.dy) + io.dx;
+                    const SampleOffset& oo = offsets.outer[k];
+                    samples.outer[k] = source.ptr<uint16_t>(y + oo.dy) + oo.dx;
                 }
-                ForEachCandidate(samples, responder.n, useInnerRing, needed, pairLimit, x0, x1,
+                int x = x0;
+                if (quantileBlocks) {
+                    candidates.clear();
+                    const RingSampleRows rowsOfSamples{samples.ring.data(), samples.inner.data(),
+                                                       samples.outer.data()};
+                    x = FindRingCandidates(rowsOfSamples, blockSettings, x0, x1, candidates);
+                    for (const RingCandidate& c : candidates)
+                        out[c.x] = responder.FromOrderStatistics(c);
+                }
+                ForEachCandidate(samples, responder.n, useInnerRing, needed, pairLimit, x, x1,
                                  [&](int x) { out[x] = responder(in + x, ringValues, innerValues, outerValues); });
                 continue;
             }
@@ -428,7 +472,7 @@ bool MorphologicalRingFilter(const cv::Mat& source, cv::Mat& target, int left, i
                     out[x] = responder(in + x, ringValues, innerValues, outerValues);
             }
         }
-    });
+    }, std::max(1.0, window.height / 16.0));
     return true;
 }
 

@@ -4,6 +4,8 @@
 
 #include <climits>
 #include <cmath>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -239,5 +241,38 @@ TEST(CountFilter, FindsLonePixelsAtEveryColumnOfTheWindow)
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(counted.detections[i].x, expected[i].x);
         EXPECT_EQ(counted.detections[i].y, expected[i].y);
+    }
+}
+
+// The visit mask is kept between calls on one thread and cleared only where
+// a fill can go: marks left by earlier calls (other images, thresholds,
+// windows, sizes) must change nothing.
+TEST(CountFilter, MarksOfEarlierCallsChangeNothing)
+{
+    cv::Mat blobs(90, 130, CV_16UC1);
+    cv::RNG(5).fill(blobs, cv::RNG::UNIFORM, 0, 1000);
+    auto count = [&](const cv::Mat& image, int threshold, int right) {
+        std::vector<CellDetection> detections;
+        DetectionColumnBins bins(static_cast<size_t>(right + 1));
+        CountFilter(image, 0, right, 0, image.rows - 1, 3, threshold, 2, detections, false, bins, 3.0f);
+        return detections;
+    };
+    std::vector<CellDetection> fresh;
+    std::thread([&] { fresh = count(blobs, 800, 129); }).join();
+    ASSERT_GT(fresh.size(), 10u);
+
+    // Everything marked by earlier calls: a bright image, a lower threshold,
+    // a narrower window and another size.
+    count(cv::Mat(90, 130, CV_16UC1, cv::Scalar(5000)), 1, 129);
+    count(blobs, 1, 129);
+    count(blobs, 700, 60);
+    count(cv::Mat(40, 50, CV_16UC1, cv::Scalar(5000)), 1, 49);
+    count(cv::Mat(90, 130, CV_16UC1, cv::Scalar(5000)), 1, 129);
+    const std::vector<CellDetection> again = count(blobs, 800, 129);
+    ASSERT_EQ(again.size(), fresh.size());
+    for (size_t i = 0; i < again.size(); ++i) {
+        EXPECT_EQ(again[i].x, fresh[i].x);
+        EXPECT_EQ(again[i].y, fresh[i].y);
+        EXPECT_EQ(again[i].score, fresh[i].score);
     }
 }

@@ -48,6 +48,39 @@ TEST(DisplayMapping, LinearMappingIntoTheDisplayRange) {
     }
 }
 
+// A frame's worth of points goes through a table of grey pixels that the
+// calling thread keeps while the range stays the same: every change of any
+// bound must give the pixels of that range.
+TEST(DisplayMapping, EachRangeMapsWithItsOwnTable) {
+    std::vector<uint16_t> values(20000);
+    for (size_t k = 0; k < values.size(); ++k) {
+        values[k] = static_cast<uint16_t>(k * 3277 % 65536);
+    }
+    std::vector<uint8_t> codes(values.size(), 0);
+    codes[100] = 1;
+    codes[20000 - 1] = 3;
+    struct Range {
+        uint16_t high, low;
+        int16_t displayLow, displayHigh;
+    };
+    const Range ranges[] = {{50000, 10000, 0, 255}, {50000, 10000, 0, 255}, {50001, 10000, 0, 255},
+                            {50001, 9999, 0, 255},  {50001, 9999, 1, 255},  {50001, 9999, 1, 254},
+                            {50000, 10000, 0, 255}, {700, 700, 0, 255}};
+    std::vector<uint32_t> pixels(values.size());
+    for (const Range& r : ranges) {
+        SCOPED_TRACE(testing::Message() << r.low << ".." << r.high << " onto " << r.displayLow << ".."
+                                        << r.displayHigh);
+        Tovanix::MapIntensitiesToDisplayColours(values.data(), static_cast<int>(values.size()), pixels.data(), r.high,
+                                                r.low, codes.data(), r.displayLow, r.displayHigh);
+        for (size_t k = 0; k < values.size(); ++k) {
+            uint32_t alone = 0;  // one point alone takes no table
+            Tovanix::MapIntensitiesToDisplayColours(&values[k], 1, &alone, r.high, r.low, &codes[k], r.displayLow,
+                                                    r.displayHigh);
+            ASSERT_EQ(pixels[k], alone) << "point " << k;
+        }
+    }
+}
+
 TEST(DisplayMapping, EqualBoundsMapEverythingToBlack) {
     const std::vector<uint16_t> values{0, 700, 65535};
     std::vector<uint32_t> pixels(3, 1);

@@ -221,34 +221,63 @@ TEST(RingFilter, PrecomputedThresholdFlags)
     EXPECT_EQ(cv::countNonZero(target != image), 0);
 }
 
-// The responses are found sixteen columns at a time for rings of up to 255
-// samples and a row of counters at a time beyond; both must give, pixel for
-// pixel, what the ring quantiles give one pixel at a time, also for windows
-// whose width is no multiple of sixteen and columns by the edges.
+namespace {
+
+// The quantile of the image values at the offsets, by sorting them.
+float SortedQuantile(const cv::Mat& image, int x, int y, const SampleOffsets& offsets, double fraction)
+{
+    std::vector<uint16_t> values;
+    for (const SampleOffset& o : offsets)
+        values.push_back(image.at<uint16_t>(y + o.dy, x + o.dx));
+    std::sort(values.begin(), values.end());
+    const int n = static_cast<int>(values.size());
+    const double e = (n - 1) * fraction;
+    const int i = static_cast<int>(e);
+    const int j = std::min(i + 1, n - 1);
+    return static_cast<float>(values[i] + (static_cast<double>(values[j]) - values[i]) * (e - i));
+}
+
+// The response of one pixel straight from its definition.
+uint16_t ReferenceResponse(const cv::Mat& image, int x, int y, const RingSampleOffsets& offsets, int threshold,
+                           bool useInnerRing)
+{
+    for (const SampleOffsets* list : {&offsets.ring, &offsets.inner, &offsets.outer})
+        for (const SampleOffset& o : *list)
+            if (x + o.dx < 0 || y + o.dy < 0 || x + o.dx >= image.cols || y + o.dy >= image.rows)
+                return 0;
+    const int n = static_cast<int>(offsets.ring.size());
+    if (useInnerRing) {
+        int atLeast = 0;
+        for (int k = 0; k < n; ++k)
+            atLeast += image.at<uint16_t>(y + offsets.inner[k].dy, x + offsets.inner[k].dx) >=
+                       image.at<uint16_t>(y + offsets.ring[k].dy, x + offsets.ring[k].dx);
+        if (atLeast > n / 4)
+            return 0;
+    }
+    const float r = SortedQuantile(image, x, y, offsets.ring, 0.25);
+    if (r < static_cast<float>(threshold))
+        return 0;
+    const float innerQuantile = useInnerRing ? SortedQuantile(image, x, y, offsets.inner, 0.75) : 0.0f;
+    const float o = SortedQuantile(image, x, y, offsets.outer, 0.75);
+    if (innerQuantile > r || o > r)
+        return 0;
+    float base = useInnerRing ? std::min(innerQuantile, o) : o;
+    if (base == 0.0f)
+        base = 1.0f;
+    const float response = (r - base) * 1000.0f / base;
+    return response > 0.0f ? static_cast<uint16_t>(std::round(std::min(response, 65535.0f))) : 0;
+}
+
+}  // namespace
+
+// The responses are found a block of columns at a time (whole blocks of
+// quantiles for the common sample counts, counts of sixteen columns for
+// rings of up to 255 samples, a row of counters beyond); every way must give,
+// pixel for pixel, what the ring quantiles give one pixel at a time, also for
+// windows whose width is no multiple of a block, columns by the edges and
+// images full of equal values.
 TEST(RingFilter, EveryPixelRespondsAsItsQuantilesSay)
 {
-    auto reference = [](const cv::Mat& image, int x, int y, double radius, int samples, int threshold,
-                        bool useInnerRing) -> uint16_t {
-        const RingSampleOffsets offsets = MakeRingSampleOffsets(radius, samples);
-        for (const SampleOffsets* list : {&offsets.ring, &offsets.inner, &offsets.outer})
-            for (const SampleOffset& o : *list)
-                if (x + o.dx < 0 || y + o.dy < 0 || x + o.dx >= image.cols || y + o.dy >= image.rows)
-                    return 0;
-        if (useInnerRing && !CountBrighterNeighbours(offsets.ring, offsets.inner, x, y, image))
-            return 0;
-        const float r = ComputeBlobPercentile(offsets.ring, x, y, image, 0.25);
-        if (r < static_cast<float>(threshold))
-            return 0;
-        const float innerQuantile = useInnerRing ? ComputeBlobPercentile(offsets.inner, x, y, image, 0.75) : 0.0f;
-        const float o = ComputeBlobPercentile(offsets.outer, x, y, image, 0.75);
-        if (innerQuantile > r || o > r)
-            return 0;
-        float base = useInnerRing ? std::min(innerQuantile, o) : o;
-        if (base == 0.0f)
-            base = 1.0f;
-        const float response = (r - base) * 1000.0f / base;
-        return response > 0.0f ? static_cast<uint16_t>(std::round(std::min(response, 65535.0f))) : 0;
-    };
     SyntheticCellSpec spec;
     spec.size = cv::Size(83, 61);
     spec.cellCount = 3;
@@ -256,21 +285,36 @@ TEST(RingFilter, EveryPixelRespondsAsItsQuantilesSay)
     spec.margin = 12;
     spec.minSpacing = 20;
     spec.noise = 300;
-    const cv::Mat image = MakeSyntheticCellImage(spec).image;
+    const cv::Mat small = MakeSyntheticCellImage(spec).image;
+    spec.size = cv::Size(211, 97);
+    spec.cellCount = 12;
+    spec.noise = 600;
+    const cv::Mat wide = MakeSyntheticCellImage(spec).image;
+    // Few grey levels: ties everywhere, between rings and within them.
+    cv::Mat levels(57, 149, CV_16UC1);
+    cv::RNG(7).fill(levels, cv::RNG::UNIFORM, 0, 4);
     struct Case {
+        const cv::Mat* image;
         int samples, threshold;
         bool useInnerRing;
         int left, right;
     };
     const Case cases[] = {
-        {16, 0, true, 0, 82},     {16, 9000, true, 3, 80},  {16, 9000, false, 0, 82}, {7, 0, true, 5, 57},
-        {255, 8500, true, 0, 82}, {256, 8500, true, 0, 82}, {300, 0, false, 1, 81},   {1, 0, true, 0, 82},
+        {&small, 16, 0, true, 0, 82},    {&small, 16, 9000, true, 3, 80}, {&small, 16, 9000, false, 0, 82},
+        {&small, 7, 0, true, 5, 57},     {&small, 255, 8500, true, 0, 82}, {&small, 256, 8500, true, 0, 82},
+        {&small, 300, 0, false, 1, 81},  {&small, 1, 0, true, 0, 82},     {&wide, 16, 0, true, 0, 210},
+        {&wide, 16, 0, false, 7, 200},   {&wide, 8, 0, true, 0, 210},     {&wide, 12, 8800, true, 2, 209},
+        {&wide, 24, 0, true, 0, 210},    {&wide, 32, 0, false, 0, 210},   {&wide, 32, 9000, true, 11, 190},
+        {&levels, 16, 0, false, 0, 148}, {&levels, 8, 2, false, 0, 148},  {&levels, 24, 1, true, 3, 140},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.samples << " samples, threshold " << c.threshold
+        const cv::Mat& image = *c.image;
+        SCOPED_TRACE(testing::Message() << image.cols << " x " << image.rows << ", " << c.samples
+                                        << " samples, threshold " << c.threshold
                                         << (c.useInnerRing ? ", inner ring" : "") << ", columns " << c.left
                                         << ".." << c.right);
         const double radius = 6.0;
+        const RingSampleOffsets offsets = MakeRingSampleOffsets(radius, c.samples);
         cv::Mat filtered(image.size(), CV_16UC1, cv::Scalar(4321));
         ASSERT_TRUE(MorphologicalRingFilter(image, filtered, c.left, c.right, 0, image.rows - 1, radius, c.samples,
                                             c.threshold, c.useInnerRing));
@@ -279,8 +323,7 @@ TEST(RingFilter, EveryPixelRespondsAsItsQuantilesSay)
         for (int y = 0; y < image.rows; ++y) {
             for (int x = 0; x < image.cols; ++x) {
                 const uint16_t expected = window.contains({x, y})
-                                              ? reference(image, x, y, radius, c.samples, c.threshold,
-                                                          c.useInnerRing)
+                                              ? ReferenceResponse(image, x, y, offsets, c.threshold, c.useInnerRing)
                                               : 4321;
                 ASSERT_EQ(filtered.at<uint16_t>(y, x), expected) << "at " << x << ", " << y;
                 responding += window.contains({x, y}) && expected > 0;

@@ -8,7 +8,13 @@
 // The yardstick is OpenCV's HoughCircles on the same frame, brought to 8 bits
 // the way a user would, with parameters that find every cell.
 // Every case warms up first (buffers mapped, thread pool started) and is
-// repeated; compare the medians.
+// repeated; compare the medians. The counter page_faults is the pages first
+// touched per call: buffers kept between calls leave it near 0.
+//
+// On a machine shared with other work the load changes between cases, so
+// the ratios are also taken within one case, the two sides in turns: ours
+// against HoughCircles on one core (counter "ratio", ours over theirs), and
+// ours on 8 threads against 1 (counter "speedup").
 
 #include "analysis/CountingAlgo.h"
 #include "analysis/testsupport/SyntheticCells.h"
@@ -17,7 +23,10 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <chrono>
 #include <cstdlib>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -87,6 +96,13 @@ void Score(benchmark::State& state, const std::vector<CellDetection>& found)
 constexpr double kHoughEdge = 60.0;
 constexpr double kHoughVotes = 18.0;
 
+long MinorPageFaults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
 void BM_CountingAlgo(benchmark::State& state, bool lowRingThreshold)
 {
     const int previousThreads = cv::getNumThreads();
@@ -94,13 +110,23 @@ void BM_CountingAlgo(benchmark::State& state, bool lowRingThreshold)
     const CountingAlgoOptions options = TypicalOptions(lowRingThreshold);
     const cv::Mat& image = Frame().image;
     std::vector<std::vector<CellDetection>> found;
+    const long faultsBefore = MinorPageFaults();
     for (auto _ : state) {
         found.assign(2, {});
         CountingAlgo(image, options, found);
         benchmark::DoNotOptimize(found.data());
     }
+    state.counters["page_faults"] =
+        benchmark::Counter(static_cast<double>(MinorPageFaults() - faultsBefore), benchmark::Counter::kAvgIterations);
     Score(state, found[0]);
     cv::setNumThreads(previousThreads);
+}
+
+void FindHoughCircles(const cv::Mat& image, cv::Mat& gray, std::vector<cv::Vec3f>& circles)
+{
+    // Background 8000 and ring crests near 14000 map to about 30..220.
+    image.convertTo(gray, CV_8U, 1.0 / 32.0, -7000.0 / 32.0);
+    cv::HoughCircles(gray, circles, cv::HOUGH_GRADIENT, 1.0, 20.0, kHoughEdge, kHoughVotes, 6, 14);
 }
 
 void BM_HoughCircles(benchmark::State& state)
@@ -111,9 +137,7 @@ void BM_HoughCircles(benchmark::State& state)
     cv::Mat gray;
     std::vector<cv::Vec3f> circles;
     for (auto _ : state) {
-        // Background 8000 and ring crests near 14000 map to about 30..220.
-        image.convertTo(gray, CV_8U, 1.0 / 32.0, -7000.0 / 32.0);
-        cv::HoughCircles(gray, circles, cv::HOUGH_GRADIENT, 1.0, 20.0, kHoughEdge, kHoughVotes, 6, 14);
+        FindHoughCircles(image, gray, circles);
         benchmark::DoNotOptimize(circles.data());
     }
     std::vector<CellDetection> found;
@@ -128,6 +152,70 @@ void BM_HoughCircles(benchmark::State& state)
     cv::setNumThreads(previousThreads);
 }
 
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Ours and HoughCircles in turns, both on one core.
+void BM_CountingAgainstHough(benchmark::State& state, bool lowRingThreshold)
+{
+    const int previousThreads = cv::getNumThreads();
+    cv::setNumThreads(1);
+    const CountingAlgoOptions options = TypicalOptions(lowRingThreshold);
+    const cv::Mat& image = Frame().image;
+    std::vector<std::vector<CellDetection>> found;
+    cv::Mat gray;
+    std::vector<cv::Vec3f> circles;
+    double ours = 0.0, theirs = 0.0;
+    for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
+        found.assign(2, {});
+        CountingAlgo(image, options, found);
+        benchmark::DoNotOptimize(found.data());
+        const double ourTime = SecondsSince(start);
+        const Clock::time_point middle = Clock::now();
+        FindHoughCircles(image, gray, circles);
+        benchmark::DoNotOptimize(circles.data());
+        const double theirTime = SecondsSince(middle);
+        ours += ourTime;
+        theirs += theirTime;
+        state.SetIterationTime(ourTime + theirTime);
+    }
+    state.counters["ratio"] = theirs > 0.0 ? ours / theirs : 0.0;
+    Score(state, found[0]);
+    cv::setNumThreads(previousThreads);
+}
+
+// Ours on one core and on eight in turns.
+void BM_CountingScaling(benchmark::State& state, bool lowRingThreshold)
+{
+    const int previousThreads = cv::getNumThreads();
+    const CountingAlgoOptions options = TypicalOptions(lowRingThreshold);
+    const cv::Mat& image = Frame().image;
+    std::vector<std::vector<CellDetection>> found;
+    double one = 0.0, eight = 0.0;
+    for (auto _ : state) {
+        double time[2] = {0.0, 0.0};
+        for (int run = 0; run < 2; ++run) {
+            cv::setNumThreads(run == 0 ? 1 : 8);
+            const Clock::time_point start = Clock::now();
+            found.assign(2, {});
+            CountingAlgo(image, options, found);
+            benchmark::DoNotOptimize(found.data());
+            time[run] = SecondsSince(start);
+        }
+        one += time[0];
+        eight += time[1];
+        state.SetIterationTime(time[0] + time[1]);
+    }
+    state.counters["speedup"] = eight > 0.0 ? one / eight : 0.0;
+    Score(state, found[0]);
+    cv::setNumThreads(previousThreads);
+}
+
 }  // namespace
 
 #define VELLORA_COUNTING_CASE(b) \
@@ -135,5 +223,12 @@ void BM_HoughCircles(benchmark::State& state)
 VELLORA_COUNTING_CASE(BENCHMARK_CAPTURE(BM_CountingAlgo, ring_threshold, false));
 VELLORA_COUNTING_CASE(BENCHMARK_CAPTURE(BM_CountingAlgo, no_ring_threshold, true));
 VELLORA_COUNTING_CASE(BENCHMARK(BM_HoughCircles));
+
+#define VELLORA_COUNTING_PAIR(b) \
+    b->Unit(benchmark::kMillisecond)->UseManualTime()->MinWarmUpTime(0.5)->Repetitions(5)
+VELLORA_COUNTING_PAIR(BENCHMARK_CAPTURE(BM_CountingAgainstHough, ring_threshold, false));
+VELLORA_COUNTING_PAIR(BENCHMARK_CAPTURE(BM_CountingAgainstHough, no_ring_threshold, true));
+VELLORA_COUNTING_PAIR(BENCHMARK_CAPTURE(BM_CountingScaling, ring_threshold, false));
+VELLORA_COUNTING_PAIR(BENCHMARK_CAPTURE(BM_CountingScaling, no_ring_threshold, true));
 
 BENCHMARK_MAIN();

@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 #include <vector>
 
@@ -97,20 +98,30 @@ VELLORA_IMAGESTATS_CASE(BENCHMARK(BM_OpenCvCalcHist));
 constexpr uint16_t kMapLow = 24000;
 constexpr uint16_t kMapHigh = 40000;
 
-// Ours: sampling onto the grid, then mapping. Argument: number of threads.
-void MapToDisplay(benchmark::State& state, int width, int height) {
-    const int previousThreads = cv::getNumThreads();
-    cv::setNumThreads(static_cast<int>(state.range(0)));
-    const cv::Mat& frame = Frame();
-    const cv::Mat& overlay = Overlay();
+// Ours, as the image view draws a new picture: sampling onto the grid (kept
+// for redrawing), then mapping. Argument: number of threads.
+struct OurMapping {
+    int width, height;
     std::vector<uint16_t> values;
     std::vector<uint8_t> codes;
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-    for (auto _ : state) {
-        Tovanix::SampleImageToDisplayGrid(frame, values, 0.0, 1.0, 0.0, 1.0, width, height, &overlay, &codes);
+    std::vector<uint32_t> pixels;
+
+    OurMapping(int w, int h) : width(w), height(h), pixels(static_cast<size_t>(w) * h) {}
+
+    void Run() {
+        Tovanix::SampleImageToDisplayGrid(Frame(), values, 0.0, 1.0, 0.0, 1.0, width, height, &Overlay(), &codes);
         Tovanix::MapIntensitiesToDisplayColours(values.data(), width * height, pixels.data(), kMapHigh, kMapLow,
                                                 codes.data(), 0, 255);
         benchmark::DoNotOptimize(pixels.data());
+    }
+};
+
+void MapToDisplay(benchmark::State& state, int width, int height) {
+    const int previousThreads = cv::getNumThreads();
+    cv::setNumThreads(static_cast<int>(state.range(0)));
+    OurMapping ours(width, height);
+    for (auto _ : state) {
+        ours.Run();
     }
     cv::setNumThreads(previousThreads);
 }
@@ -118,20 +129,26 @@ void MapToDisplay(benchmark::State& state, int width, int height) {
 // The same pixels from one plain loop, as a user would write it: the source
 // row and column of every display point, a table of 65536 display pixels
 // and the tint of an overlay point worked out where it occurs.
-void MapToDisplayWithPlainTable(benchmark::State& state, int width, int height) {
-    const cv::Mat& frame = Frame();
-    const cv::Mat& overlay = Overlay();
-    auto indices = [](int points, int size) {
+struct PlainTableMapping {
+    int width, height;
+    std::vector<int> rows, columns;
+    std::vector<uint32_t> pixels;
+    std::vector<uint32_t> table;
+
+    static std::vector<int> Indices(int points, int size) {
         std::vector<int> index(static_cast<size_t>(points));
         for (int i = 0; i < points; ++i)
             index[i] = static_cast<int>(static_cast<double>(i) / points * 1.0 * size);
         return index;
-    };
-    const std::vector<int> rows = indices(height, kHeight);
-    const std::vector<int> columns = indices(width, kWidth);
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-    std::vector<uint32_t> table(65536);
-    for (auto _ : state) {
+    }
+
+    PlainTableMapping(int w, int h)
+        : width(w), height(h), rows(Indices(h, kHeight)), columns(Indices(w, kWidth)),
+          pixels(static_cast<size_t>(w) * h), table(65536) {}
+
+    void Run() {
+        const cv::Mat& frame = Frame();
+        const cv::Mat& overlay = Overlay();
         std::vector<uint8_t> grey(65536);
         for (int v = 0; v < 65536; ++v) {
             const double g = static_cast<double>((v - kMapLow) * 255) / (kMapHigh - kMapLow);
@@ -159,15 +176,44 @@ void MapToDisplayWithPlainTable(benchmark::State& state, int width, int height) 
         }
         benchmark::DoNotOptimize(pixels.data());
     }
+};
+
+void MapToDisplayWithPlainTable(benchmark::State& state, int width, int height) {
+    PlainTableMapping plain(width, height);
+    for (auto _ : state) {
+        plain.Run();
+    }
     // The yardstick must make the very pixels ours makes.
-    std::vector<uint16_t> values;
-    std::vector<uint8_t> codes;
-    std::vector<uint32_t> ours(pixels.size());
-    Tovanix::SampleImageToDisplayGrid(frame, values, 0.0, 1.0, 0.0, 1.0, width, height, &overlay, &codes);
-    Tovanix::MapIntensitiesToDisplayColours(values.data(), width * height, ours.data(), kMapHigh, kMapLow,
-                                            codes.data(), 0, 255);
-    if (ours != pixels)
+    OurMapping ours(width, height);
+    ours.Run();
+    if (ours.pixels != plain.pixels)
         state.SkipWithError("the plain loop's pixels differ from ours");
+}
+
+// Ours and the plain loop in turns, one core: on a machine whose load
+// changes this ratio (counter "ratio", ours over the loop's) is steadier
+// than two cases timed apart.
+void MapAgainstPlainTable(benchmark::State& state, int width, int height) {
+    const int previousThreads = cv::getNumThreads();
+    cv::setNumThreads(1);
+    OurMapping ours(width, height);
+    PlainTableMapping plain(width, height);
+    double ourTime = 0.0, plainTime = 0.0;
+    using Clock = std::chrono::steady_clock;
+    for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
+        ours.Run();
+        const Clock::time_point middle = Clock::now();
+        plain.Run();
+        const Clock::time_point end = Clock::now();
+        const double a = std::chrono::duration<double>(middle - start).count();
+        const double b = std::chrono::duration<double>(end - middle).count();
+        ourTime += a;
+        plainTime += b;
+        state.SetIterationTime(a + b);
+    }
+    state.counters["ratio"] = plainTime > 0.0 ? ourTime / plainTime : 0.0;
+    cv::setNumThreads(previousThreads);
 }
 
 // The same job through OpenCV: nearest-neighbour resizing of the frame and
@@ -208,6 +254,11 @@ void BM_OpenCvHalfSize(benchmark::State& state) {
 }
 VELLORA_IMAGESTATS_CASE(BENCHMARK(BM_OpenCvHalfSize));
 
+void BM_HalfSizeAgainstPlainTable(benchmark::State& state) {
+    MapAgainstPlainTable(state, kWidth / 2, kHeight / 2);
+}
+VELLORA_IMAGESTATS_CASE(BENCHMARK(BM_HalfSizeAgainstPlainTable)->UseManualTime());
+
 void BM_MapFullResolutionWithOverlays(benchmark::State& state) {
     MapToDisplay(state, kWidth, kHeight);
 }
@@ -217,6 +268,11 @@ void BM_PlainTableFullResolution(benchmark::State& state) {
     MapToDisplayWithPlainTable(state, kWidth, kHeight);
 }
 VELLORA_IMAGESTATS_CASE(BENCHMARK(BM_PlainTableFullResolution));
+
+void BM_FullResolutionAgainstPlainTable(benchmark::State& state) {
+    MapAgainstPlainTable(state, kWidth, kHeight);
+}
+VELLORA_IMAGESTATS_CASE(BENCHMARK(BM_FullResolutionAgainstPlainTable)->UseManualTime());
 
 void BM_OpenCvFullResolution(benchmark::State& state) {
     MapToDisplayThroughOpenCv(state, kWidth, kHeight);
