@@ -112,6 +112,7 @@ TEST_F(CustomerRunTest, LoginActionFormChecksAndTimer) {
               "CustomerUI_SetInput(1, \"Sample:\", \"\", 10);\n"
               "CustomerUI_PromptForInput(ev);\n"
               "log += \";\";\nlog += ev;\n"
+              "CustomerUI_SetTextLine(1, \"Name it again\");\n"
               "CustomerUI_PromptForInput(ev);\n"
               "log += \";\";\nlog += ev;\n"
               "CustomerUI_GetTextEditFieldContents(1, name);\n"
@@ -142,8 +143,13 @@ TEST_F(CustomerRunTest, LoginActionFormChecksAndTimer) {
 
     AwaitScreen(8);
     ClickBack();
-    ASSERT_TRUE(SpinUntil([] { return g_CustomerUI.GetPaintedState() != 8 || g_CustomerUI.GetState() == 8; }));
-    // The second prompt: the operator names the sample and goes on.
+    // The second prompt, once the script has taken the Back (a click before
+    // that would answer the first prompt): the operator names the sample and
+    // goes on.
+    ASSERT_TRUE(SpinUntil([] {
+        const CustomerUISnapshot s = g_CustomerUI.Snapshot();
+        return !s.content.m_vecTextLines.empty() && s.content.m_vecTextLines[0] == "Name it again";
+    }));
     ASSERT_TRUE(SpinUntil([&] {
         Shot();
         return screen->Control(IDC_INPUT1)->isVisibleTo(screen.get());
